@@ -1,0 +1,47 @@
+# The show's data pipeline, run by the build:
+#   make_show_data  -> ${SHOW_DATA_DIR}/*.png (deterministic)
+#   make_pack       -> ${SHOW_GENERATED_DIR}/qx3.kest (LZMA entries, masked names)
+#   embed_file      -> ${SHOW_GENERATED_DIR}/embedded_pack.cpp, compiled into show_pack
+# Every program links show_pack through the engine, so nothing reads the pack
+# from disk at run time.
+
+# The programs live in bin/ beside data/, so that run from bin/ their file
+# fallback "../data/" finds the show's files (the music track among them).
+set(LUMEN_PROGRAM_DIR ${CMAKE_BINARY_DIR}/bin)
+set(SHOW_DATA_DIR ${CMAKE_BINARY_DIR}/data)
+set(SHOW_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
+
+# Pack entries in directory order. Later effects append their images and meshes.
+set(SHOW_PACK_ENTRIES
+  crud.png
+  vignette.png
+  3dfont.png
+  textmodechars.png
+)
+
+function(lumen_add_show_pack)
+  list(TRANSFORM SHOW_PACK_ENTRIES PREPEND ${SHOW_DATA_DIR}/ OUTPUT_VARIABLE entry_files)
+  add_custom_command(
+    OUTPUT ${SHOW_DATA_DIR}/show_data.stamp
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${SHOW_DATA_DIR}
+    COMMAND $<TARGET_FILE:make_show_data> --out ${SHOW_DATA_DIR}
+    COMMAND ${CMAKE_COMMAND} -E touch ${SHOW_DATA_DIR}/show_data.stamp
+    DEPENDS make_show_data
+    COMMENT "Generating the show's images"
+    VERBATIM)
+  add_custom_command(
+    OUTPUT ${SHOW_GENERATED_DIR}/qx3.kest
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${SHOW_GENERATED_DIR}
+    COMMAND $<TARGET_FILE:make_pack> --out ${SHOW_GENERATED_DIR}/qx3.kest ${entry_files}
+    DEPENDS make_pack ${SHOW_DATA_DIR}/show_data.stamp
+    COMMENT "Packing qx3.kest"
+    VERBATIM)
+  add_custom_command(
+    OUTPUT ${SHOW_GENERATED_DIR}/embedded_pack.cpp
+    COMMAND $<TARGET_FILE:embed_file> ${SHOW_GENERATED_DIR}/qx3.kest ${SHOW_GENERATED_DIR}/embedded_pack.cpp
+    DEPENDS embed_file ${SHOW_GENERATED_DIR}/qx3.kest
+    COMMENT "Embedding qx3.kest"
+    VERBATIM)
+  add_library(show_pack STATIC ${SHOW_GENERATED_DIR}/embedded_pack.cpp)
+  target_include_directories(show_pack PUBLIC ${PROJECT_SOURCE_DIR})
+endfunction()

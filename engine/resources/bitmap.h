@@ -1,0 +1,32 @@
+// PNG resources decoded into 0x00RRGGBB pixel words (the form of a kind-0 Cell).
+#pragma once
+
+#include <cstdint>
+
+struct Bitmap {
+  int32_t pixelCount;   // width x height
+  uint32_t* pixels;     // row-major from the top row; owned (array delete)
+  uint32_t width;       // pixels
+  uint32_t height;      // rows
+
+  // Fills this bitmap from the resource name. Always leaves a usable object:
+  // when decoding fails it prints the failure and becomes 80 x 50, all zero.
+  void Load(const char* name);
+};
+
+// new Bitmap, loaded from name.
+Bitmap* LoadBitmap(const char* name);
+// Releases the pixel array, then the Bitmap. Null is ignored.
+void ReleaseBitmap(Bitmap* bitmap);
+
+// The 3D letter font "3dfont.png": 336 x 416, letters a..z stacked 16 pixels
+// apart, 21 frames of 16 pixels side by side per letter.
+struct LetterFont {
+  Bitmap* bitmap;
+
+  static LetterFont* Get();   // null until LoadLetterFont
+};
+
+LetterFont* LoadLetterFont();
+// The pixel array, the Bitmap, then the holder.
+void ReleaseLetterFont();

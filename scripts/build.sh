@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# scripts/build.sh [BUILD_DIR] [cmake options...]: configures and builds.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+dir=${1:-$root/build}
+shift || true
+"$root/scripts/setup.sh"
+cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+cmake --build "$dir" -j"$(nproc)"

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project builds and tests with. As root it
+# installs what is missing; otherwise it prints the apt-get line and stops.
+set -euo pipefail
+
+PACKAGES=(
+  cmake
+  g++
+  make
+  pkg-config
+  libstb-dev
+  liblzma-dev
+  libgtest-dev
+  libbenchmark-dev
+  libsdl2-dev
+  libmpg123-dev
+  libmp3lame-dev
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+
+if [[ ${#missing[@]} -eq 0 ]]; then
+  exit 0
+fi
+
+if [[ $(id -u) -ne 0 ]]; then
+  echo "setup: missing Debian packages: ${missing[*]}" >&2
+  echo "setup: install them as root with:" >&2
+  echo "  apt-get install -y ${missing[*]}" >&2
+  exit 1
+fi
+
+echo "setup: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,145 @@
+// demo_render: renders frames of the show headless, as 640 x 400 PNG images
+// that emulate text mode the way the window front-end draws it, or as ANSI
+// text on standard output.
+#include <stb_image_write.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/core/text_mode_image.h"
+#include "engine/core/text_screen.h"
+#include "engine/core/timeline.h"
+#include "engine/resources/bitmap.h"
+#include "engine/resources/resource_table.h"
+#include "frontends/console/ansi.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: demo_render [--time MS | --from MS --to MS [--step MS]] [--out PATH] [--ansi | --ansi16]\n"
+    "\n"
+    "Renders frames of the show without a window or music and writes each as a\n"
+    "640x400 PNG emulating text mode (8x8 pixel cells), or as ANSI text.\n"
+    "\n"
+    "  --time MS      render the frame at demo time MS (milliseconds)\n"
+    "  --from MS      first time of a series\n"
+    "  --to MS        last time of a series (inclusive)\n"
+    "  --step MS      spacing of a series (default 1000)\n"
+    "  --out PATH     a single frame: the PNG file (default frame_MS.png);\n"
+    "                 a series: the directory for frame_MS.png files (default .)\n"
+    "  --ansi         write the frames to standard output as 24-bit colour text\n"
+    "  --ansi16       the same with the 16 ANSI colours\n"
+    "  --help         show this text\n";
+
+struct Options {
+  bool haveTime = false, haveFrom = false, haveTo = false;
+  uint32_t time = 0, from = 0, to = 0, step = 1000;
+  std::string out;
+  int ansi = 0;   // 0 PNG, 24 true colour, 16 ANSI colours
+};
+
+[[noreturn]] void Usage(const char* message, const char* detail) {
+  std::fprintf(stderr, "demo_render: %s%s%s\n", message, detail ? ": " : "", detail ? detail : "");
+  std::fprintf(stderr, "Try 'demo_render --help'.\n");
+  std::exit(2);
+}
+
+uint32_t ParseMs(const char* option, const char* text) {
+  if (text == nullptr) Usage("missing value for", option);
+  errno = 0;
+  char* end = nullptr;
+  const unsigned long long v = std::strtoull(text, &end, 10);
+  if (errno != 0 || end == text || *end != '\0' || text[0] == '-' || v > 0xFFFFFFFFull) {
+    Usage("not a time in milliseconds", text);
+  }
+  return static_cast<uint32_t>(v);
+}
+
+Options ParseArguments(int argc, char** argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    const char* a = argv[i];
+    const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
+    if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
+      std::fputs(kUsage, stdout);
+      std::exit(0);
+    } else if (std::strcmp(a, "--time") == 0) {
+      o.time = ParseMs(a, next), o.haveTime = true, ++i;
+    } else if (std::strcmp(a, "--from") == 0) {
+      o.from = ParseMs(a, next), o.haveFrom = true, ++i;
+    } else if (std::strcmp(a, "--to") == 0) {
+      o.to = ParseMs(a, next), o.haveTo = true, ++i;
+    } else if (std::strcmp(a, "--step") == 0) {
+      o.step = ParseMs(a, next), ++i;
+      if (o.step == 0) Usage("--step must be at least 1", nullptr);
+    } else if (std::strcmp(a, "--out") == 0) {
+      if (next == nullptr) Usage("missing value for", a);
+      o.out = next, ++i;
+    } else if (std::strcmp(a, "--ansi") == 0) {
+      o.ansi = 24;
+    } else if (std::strcmp(a, "--ansi16") == 0) {
+      o.ansi = 16;
+    } else {
+      Usage("unknown argument", a);
+    }
+  }
+  if (o.haveTime && (o.haveFrom || o.haveTo)) Usage("--time cannot be combined with --from/--to", nullptr);
+  if (!o.haveTime && !(o.haveFrom && o.haveTo)) Usage("give --time, or both --from and --to", nullptr);
+  if (o.haveFrom && o.from > o.to) Usage("--from is after --to", nullptr);
+  return o;
+}
+
+std::string FramePath(const Options& o, uint32_t timeMs) {
+  char name[32];
+  std::snprintf(name, sizeof name, "frame_%06u.png", timeMs);
+  if (o.haveTime) return o.out.empty() ? std::string(name) : o.out;
+  const std::string dir = o.out.empty() ? std::string(".") : o.out;
+  return dir + "/" + name;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const Options options = ParseArguments(argc, argv);
+
+  TextScreen* screen = TextScreen::Get();
+  ResourceTable::Instance();
+  BuildShow();
+  Bitmap* glyphImage = options.ansi == 0 ? LoadBitmap("textmodechars.png") : nullptr;
+
+  std::vector<GlyphCell> glyphs(kScreenCells, GlyphCell{0, 0});
+  std::vector<uint8_t> rgb(static_cast<size_t>(kTextModeWidth) * kTextModeHeight * 3);
+  std::string text;
+  int status = 0;
+
+  const uint32_t first = options.haveTime ? options.time : options.from;
+  const uint32_t last = options.haveTime ? options.time : options.to;
+  for (uint64_t t = first; t <= last; t += options.step) {
+    const uint32_t timeMs = static_cast<uint32_t>(t);
+    RenderFrame(timeMs);
+    if (options.ansi != 0) {
+      text.clear();
+      AppendAnsiScreen(text, screen->cells, options.ansi == 24);
+      std::fwrite(text.data(), 1, text.size(), stdout);
+      continue;
+    }
+    DecodeToGlyphCells(screen->cells, glyphs.data());
+    RasteriseTextMode(glyphs.data(), *glyphImage, rgb.data());
+    const std::string path = FramePath(options, timeMs);
+    if (stbi_write_png(path.c_str(), kTextModeWidth, kTextModeHeight, 3, rgb.data(), kTextModeWidth * 3) == 0) {
+      std::fprintf(stderr, "demo_render: cannot write %s\n", path.c_str());
+      status = 1;
+      break;
+    }
+  }
+
+  ReleaseBitmap(glyphImage);
+  TearDownShow();
+  ResourceTable::Release();
+  TextScreen::Release();
+  return status;
+}

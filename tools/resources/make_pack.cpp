@@ -1,0 +1,110 @@
+// make_pack --out FILE [--stored] FILE...
+// Packs the given files, in the given order, into a resource pack. Each entry
+// is named after its file's base name and LZMA-compressed unless --stored.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/resources/pack_format.h"
+#include "tools/resources/pack_writer.h"
+
+namespace {
+
+void PrintUsage(std::FILE* to) {
+  std::fprintf(to,
+               "usage: make_pack --out FILE [--stored] FILE...\n"
+               "  --out FILE   the pack to write\n"
+               "  --stored     store entries as is instead of LZMA-compressing them\n"
+               "  --help       this text\n"
+               "Entries are named after the files' base names, in the order given.\n");
+}
+
+std::string BaseName(const std::string& path) {
+  size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  bytes.clear();
+  uint8_t buffer[65536];
+  size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.insert(bytes.end(), buffer, buffer + got);
+  bool ok = std::ferror(file) == 0;
+  std::fclose(file);
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string outPath;
+  bool stored = false;
+  std::vector<std::string> inputs;
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    if (std::strcmp(arg, "--help") == 0) {
+      PrintUsage(stdout);
+      return 0;
+    } else if (std::strcmp(arg, "--out") == 0) {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "make_pack: --out needs a file name\n");
+        return 2;
+      }
+      outPath = argv[++i];
+    } else if (std::strcmp(arg, "--stored") == 0) {
+      stored = true;
+    } else if (arg[0] == '-' && arg[1] == '-') {
+      std::fprintf(stderr, "make_pack: unknown option %s\n", arg);
+      PrintUsage(stderr);
+      return 2;
+    } else {
+      inputs.push_back(arg);
+    }
+  }
+  if (outPath.empty()) {
+    std::fprintf(stderr, "make_pack: no --out file given\n");
+    PrintUsage(stderr);
+    return 2;
+  }
+  if (inputs.empty()) {
+    std::fprintf(stderr, "make_pack: no input files given\n");
+    PrintUsage(stderr);
+    return 2;
+  }
+
+  std::vector<PackInput> entries;
+  for (const std::string& path : inputs) {
+    PackInput entry;
+    entry.name = BaseName(path);
+    entry.method = stored ? kPackMethodStored : kPackMethodLzma;
+    if (!ReadWholeFile(path, entry.bytes)) {
+      std::fprintf(stderr, "make_pack: cannot read %s\n", path.c_str());
+      return 1;
+    }
+    entries.push_back(std::move(entry));
+  }
+
+  std::vector<uint8_t> pack;
+  std::string error;
+  if (!BuildPack(entries, pack, error)) {
+    std::fprintf(stderr, "make_pack: %s\n", error.c_str());
+    return 1;
+  }
+
+  std::FILE* out = std::fopen(outPath.c_str(), "wb");
+  if (out == nullptr) {
+    std::fprintf(stderr, "make_pack: cannot write %s\n", outPath.c_str());
+    return 1;
+  }
+  bool ok = std::fwrite(pack.data(), 1, pack.size(), out) == pack.size();
+  ok = (std::fclose(out) == 0) && ok;
+  if (!ok) {
+    std::fprintf(stderr, "make_pack: cannot write %s\n", outPath.c_str());
+    std::remove(outPath.c_str());
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,46 @@
+#include "tools/showdata/image.h"
+
+#include <cstdio>
+
+#include <stb_image_write.h>
+
+namespace showdata {
+
+namespace {
+
+void AppendBytes(void* context, void* data, int size) {
+  auto* out = static_cast<std::vector<uint8_t>*>(context);
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  out->insert(out->end(), bytes, bytes + size);
+}
+
+}  // namespace
+
+bool EncodePng(const RgbImage& image, std::vector<uint8_t>& png) {
+  png.clear();
+  if (image.width <= 0 || image.height <= 0 ||
+      image.rgb.size() != static_cast<size_t>(image.width) * image.height * 3)
+    return false;
+  const int ok = stbi_write_png_to_func(AppendBytes, &png, image.width, image.height, 3,
+                                        image.rgb.data(), image.width * 3);
+  return ok != 0 && !png.empty();
+}
+
+bool WritePng(const RgbImage& image, const std::string& path) {
+  std::vector<uint8_t> png;
+  if (!EncodePng(image, png)) return false;
+  // Written beside the target and renamed over it, so that an interrupted
+  // build never leaves a truncated PNG that looks up to date.
+  const std::string temp = path + ".part";
+  FILE* f = std::fopen(temp.c_str(), "wb");
+  if (!f) return false;
+  const bool wrote = std::fwrite(png.data(), 1, png.size(), f) == png.size();
+  const bool closed = std::fclose(f) == 0;
+  if (!wrote || !closed || std::rename(temp.c_str(), path.c_str()) != 0) {
+    std::remove(temp.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace showdata
