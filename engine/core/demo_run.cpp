@@ -1,0 +1,78 @@
+#include "engine/core/demo_run.h"
+
+#include "engine/core/timeline.h"
+
+namespace {
+constexpr int32_t kResultOk = 0;
+constexpr int32_t kResultChannelStolen = 11;
+constexpr int32_t kResultInvalidHandle = 36;
+constexpr size_t kMaxKeysPerFrame = 256;
+
+// Unsigned wrap-around comparison of tick counts: a is later than b.
+inline bool TickAfter(uint32_t a, uint32_t b) { return static_cast<int32_t>(a - b) > 0; }
+}  // namespace
+
+uint32_t FrameTimeFromPosition(const FrameLoop& loop, int32_t result, uint32_t positionMs) {
+  const bool accepted =
+      result == kResultOk || result == kResultChannelStolen || result == kResultInvalidHandle;
+  if (loop.program == ShowProgram::Window) return accepted ? positionMs : kFailedClockMs;
+  if (!accepted || positionMs == 0xFFFFFFFFu) return loop.frameIndex * kFrameMs;
+  return positionMs;
+}
+
+bool TrackHasEnded(const FrameLoop& loop) {
+  return loop.timeMs == 0 && loop.frameIndex > kEndOfTrackGraceFrames;
+}
+
+KeyActions ApplyConsoleKeys(FrameLoop& loop, const KeyRecord* records, size_t count) {
+  KeyActions actions;
+  if (loop.muteDelay > 0) --loop.muteDelay;
+  for (size_t i = 0; i < count; ++i) {
+    if (records[i].virtualKey == kVirtualKeyEscape) actions.quit = true;
+    if (records[i].character == kMuteCharacter && loop.muteDelay == 0) {
+      loop.muted = !loop.muted;
+      actions.muteToggled = !actions.muteToggled;
+      loop.muteDelay = kMuteDebounceFrames;
+    }
+  }
+  return actions;
+}
+
+void ToggleMute(FrameLoop& loop, FrameLoopPorts& ports) {
+  loop.muted = !loop.muted;
+  ports.SetMute(loop.muted);
+}
+
+void RunFrameLoop(FrameLoop& loop, FrameLoopPorts& ports) {
+  KeyRecord keys[kMaxKeysPerFrame];
+  while (!ports.QuitRequested()) {
+    // A late frame starts at once; the window waits at least one sleep.
+    if (loop.program == ShowProgram::Window) {
+      do {
+        ports.SleepMs(1);
+      } while (!TickAfter(ports.TickMs(), loop.deadline));
+    } else {
+      while (!TickAfter(ports.TickMs(), loop.deadline)) ports.SleepMs(1);
+    }
+    loop.deadline += kFrameMs;   // the grid never moves for a late frame
+
+    ports.UpdateMusic();
+    uint32_t position = 0;
+    const int32_t result = ports.MusicPosition(&position);
+    loop.timeMs = FrameTimeFromPosition(loop, result, position);
+
+    loop.stop = RenderFrame(loop.timeMs);
+    ports.Present(loop);
+
+    if (TrackHasEnded(loop)) loop.stop = true;
+    ++loop.frameIndex;
+
+    if (loop.program == ShowProgram::Console) {
+      const size_t count = ports.PollKeys(keys, kMaxKeysPerFrame);
+      const KeyActions actions = ApplyConsoleKeys(loop, keys, count);
+      if (actions.muteToggled) ports.SetMute(loop.muted);
+      if (actions.quit) loop.stop = true;
+    }
+    if (loop.stop) break;
+  }
+}
