@@ -1,0 +1,28 @@
+// Short MP3s made at test time with LAME: a sine at a given rate, channel
+// count and bit-rate mode, with the encoder's Info frame (frame count,
+// delay and padding) in front so that decoders can cut the exact length.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct TrackShape {
+  double seconds;     // length of the music, s
+  int rate;           // samples per second and channel
+  int channels;       // 1 or 2
+  bool variableRate;  // VBR instead of 128 kbit/s CBR
+};
+
+std::vector<uint8_t> MakeSineMp3(const TrackShape& shape);
+// The exact number of PCM frames of a shape: round(seconds * rate).
+uint64_t ShapeFrames(const TrackShape& shape);
+
+void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// Variations of a good track.
+std::vector<uint8_t> Truncated(std::vector<uint8_t> bytes, size_t keep);
+std::vector<uint8_t> WithNoise(std::vector<uint8_t> bytes, size_t at, size_t count, uint32_t seed);
+std::vector<uint8_t> NoiseBytes(size_t count, uint32_t seed);
+// An ID3v2 tag in front (with `paddingBytes` of zero padding) and an ID3v1 tag at the end.
+std::vector<uint8_t> WithId3Tags(const std::vector<uint8_t>& bytes, size_t paddingBytes);
