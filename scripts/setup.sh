@@ -15,6 +15,7 @@ PACKAGES=(
   libsdl2-dev
   libmpg123-dev
   libmp3lame-dev
+  tmux
 )
 
 missing=()

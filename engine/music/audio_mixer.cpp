@@ -219,6 +219,20 @@ bool OpenDevice(AudioMixer* mixer, const Mp3Format& format) {
   return true;
 }
 
+// Whether the default output device opens at all (opened and closed again).
+bool CanOpenDevice() {
+  SDL_AudioSpec probe{};
+  probe.freq = 44100;
+  probe.format = AUDIO_S16SYS;
+  probe.channels = 2;
+  probe.samples = kDeviceBufferFrames;
+  QuietStandardError quiet;
+  const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &probe, nullptr, SDL_AUDIO_ALLOW_ANY_CHANGE);
+  if (device == 0) return false;
+  SDL_CloseAudioDevice(device);
+  return true;
+}
+
 void WaitForFirstHandOver(ChannelSlot& slot) {
   for (int waited = 0; waited < kFirstHandOverWaitMs; ++waited) {
     {
@@ -290,6 +304,12 @@ AudioResult InitAudioMixer(AudioMixer* mixer, int channelCount) {
       const char* driver = SDL_GetCurrentAudioDriver();
       if (mixer->settings.output == AudioOutput::kAutomatic && driver != nullptr && std::strcmp(driver, "dummy") == 0) {
         AnnounceSilence("no audio device (dummy audio driver)");
+      } else if (!CanOpenDevice()) {
+        // Found out now rather than at the first play, so that the message
+        // comes before a program takes over its terminal.
+        char reason[160];
+        std::snprintf(reason, sizeof reason, "no audio device (%s)", SDL_GetError());
+        AnnounceSilence(reason);
       } else {
         mixer->silent = false;
       }

@@ -1,8 +1,5 @@
 #include "frontends/console/ansi.h"
 
-#include <cstdio>
-
-#include "engine/core/decode.h"
 #include "engine/core/text_mode_image.h"
 
 const char* Cp437ToUtf8(uint8_t character) {
@@ -20,6 +17,7 @@ const char* Cp437ToUtf8(uint8_t character) {
     case 15: return "\u263C";    // sun
     case 21: return "\u00A7";    // section sign
     case 29: return "\u2194";    // left-right arrow
+    case 223: return "\u2580";   // upper half block
     case 250: return "\u00B7";   // middle dot
     case 255: return " ";
     default: break;
@@ -28,21 +26,44 @@ const char* Cp437ToUtf8(uint8_t character) {
   return "?";
 }
 
+uint32_t TextModeRgb(int colour) {
+  return (uint32_t{PaletteByte(colour, 0)} << 16) | (uint32_t{PaletteByte(colour, 1)} << 8) |
+         uint32_t{PaletteByte(colour, 2)};
+}
+
+void AppendDecimal(std::string& out, uint32_t value) {
+  char digits[10];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  while (n > 0) out += digits[--n];
+}
+
+void AppendColourParameter(std::string& out, uint32_t colour, bool background, bool trueColour) {
+  if (trueColour) {
+    out += background ? "48;2;" : "38;2;";
+    AppendDecimal(out, (colour >> 16) & 0xFF);
+    out += ';';
+    AppendDecimal(out, (colour >> 8) & 0xFF);
+    out += ';';
+    AppendDecimal(out, colour & 0xFF);
+    return;
+  }
+  const int ansi = TextModeToAnsi(static_cast<int>(colour & 15));
+  const uint32_t base = (ansi & 8) ? (background ? 100u : 90u) : (background ? 40u : 30u);
+  AppendDecimal(out, base + static_cast<uint32_t>(ansi & 7));
+}
+
 void AppendAttributeSgr(std::string& out, uint32_t attribute, bool trueColour) {
   const int fg = static_cast<int>(attribute & 15);
   const int bg = static_cast<int>((attribute >> 4) & 15);
-  char buffer[64];
-  if (trueColour) {
-    std::snprintf(buffer, sizeof buffer, "\x1b[38;2;%u;%u;%u;48;2;%u;%u;%um", PaletteByte(fg, 0),
-                  PaletteByte(fg, 1), PaletteByte(fg, 2), PaletteByte(bg, 0), PaletteByte(bg, 1),
-                  PaletteByte(bg, 2));
-  } else {
-    const int f = TextModeToAnsi(fg);
-    const int b = TextModeToAnsi(bg);
-    std::snprintf(buffer, sizeof buffer, "\x1b[%d;%dm", (f & 8) ? 90 + (f & 7) : 30 + f,
-                  (b & 8) ? 100 + (b & 7) : 40 + b);
-  }
-  out += buffer;
+  out += "\x1b[";
+  AppendColourParameter(out, trueColour ? TextModeRgb(fg) : static_cast<uint32_t>(fg), false, trueColour);
+  out += ';';
+  AppendColourParameter(out, trueColour ? TextModeRgb(bg) : static_cast<uint32_t>(bg), true, trueColour);
+  out += 'm';
 }
 
 void AppendAnsiScreen(std::string& out, const Cell* cells, bool trueColour) {
@@ -55,7 +76,7 @@ void AppendAnsiScreen(std::string& out, const Cell* cells, bool trueColour) {
         AppendAttributeSgr(out, attribute, trueColour);
         current = attribute;
       }
-      out += Cp437ToUtf8(static_cast<uint8_t>(d.literal ? d.character : ShadeGlyphs[d.shade]));
+      out += Cp437ToUtf8(DecodedGlyph(d));
     }
     out += "\x1b[0m\n";
   }

@@ -5,16 +5,36 @@
 #include <string>
 
 #include "engine/core/cell.h"
+#include "engine/core/decode.h"
 
-// UTF-8 form of a code page 437 character (the shading set, ASCII, and '?'
-// for anything else).
+constexpr uint8_t kCp437UpperHalfBlock = 223;   // U+2580, two colour pixels in one cell
+
+// UTF-8 form of a code page 437 character (the shading set, the upper half
+// block, ASCII, and '?' for anything else).
 const char* Cp437ToUtf8(uint8_t character);
+
+// The code page 437 character a decoded cell shows.
+inline uint8_t DecodedGlyph(const DecodedCell& d) {
+  return static_cast<uint8_t>(d.literal ? d.character : ShadeGlyphs[d.shade & 15]);
+}
 
 // Text-mode colour 0..15 (bit 0 blue, 1 green, 2 red, 3 bright) as the ANSI
 // colour number 0..15 (bit 0 red, 1 green, 2 blue, 3 bright).
 inline constexpr int TextModeToAnsi(int colour) {
   return ((colour & 1) << 2) | (colour & 2) | ((colour & 4) >> 2) | (colour & 8);
 }
+
+// Text-mode colour 0..15 as 0xRRGGBB, each channel a PaletteByte.
+uint32_t TextModeRgb(int colour);
+
+// Decimal digits of value.
+void AppendDecimal(std::string& out, uint32_t value);
+
+// One SGR parameter selecting a colour, without the CSI and the final 'm':
+// trueColour: colour is 0xRRGGBB, giving "38;2;r;g;b" (background "48;2;r;g;b");
+// otherwise colour is a text-mode colour 0..15, giving the ANSI "30".."37",
+// "90".."97" (background "40".."47", "100".."107").
+void AppendColourParameter(std::string& out, uint32_t colour, bool background, bool trueColour);
 
 // SGR sequence selecting foreground and background of an attribute byte,
 // as 24-bit colour or as the 16 ANSI colours.

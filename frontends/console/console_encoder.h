@@ -1,0 +1,116 @@
+// The terminal side of the show without a terminal: the 80 x 50 screen as the
+// bytes that update a terminal of any size from one frame to the next, and
+// key records from the bytes a terminal sends. The terminal layer
+// (terminal_console.h) only moves these bytes in and out.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/core/cell.h"
+#include "engine/core/decode.h"
+#include "engine/core/demo_run.h"
+
+struct Bitmap;
+
+// How the screen maps onto the terminal.
+enum class ConsoleLayout : uint8_t {
+  FullSize,    // terminal >= 80 x 50: one cell per screen cell, centred
+  HalfBlock,   // smaller: upper half blocks, two screen rows per terminal row,
+               // each half the cell's mixed colour; sampled when under 80 x 25
+};
+
+// Coverage classes: the 16 shading glyph slots, then any other character.
+constexpr int kCoverageClasses = kShadeCount + 1;
+constexpr float kOtherGlyphCoverage = 0.5f;   // literal characters outside the shading set
+
+// Fraction 0..1 of each glyph slot's 8 x 8 block that the glyph covers: the
+// mean of the image's blue channel (the renderer's alpha) over the block,
+// which for the two-level glyph image is lit pixels / 64. Pixels outside the
+// image count as unlit.
+void MeasureGlyphCoverage(const Bitmap& glyphImage, float coverage[kShadeCount]);
+
+// Screen frames to terminal bytes. Keeps what the terminal shows, so that
+// after the first frame only changed cells are sent, with a colour change
+// only where the colour changes and a cursor move only where cells are
+// skipped (a skip of up to three cells that costs fewer bytes to send
+// again than to jump is sent again). Buffers are sized by Configure; EncodeFrame allocates nothing
+// once the output string has grown to a frame's size.
+struct ConsoleEncoder {
+  // A terminal cell as sent: bits 0-23 background, 24-47 foreground (each a
+  // 0xRRGGBB colour in 24-bit mode, a text-mode colour 0..15 otherwise),
+  // 48-55 the code page 437 glyph, bit 56 set when the glyph is blank and so
+  // the foreground does not matter (its field is then 0).
+  using TerminalCell = uint64_t;
+
+  int columns = 0;              // terminal size in cells
+  int rows = 0;
+  bool trueColour = false;      // 24-bit colour, else the 16 ANSI colours
+  ConsoleLayout layout = ConsoleLayout::FullSize;
+  int areaColumns = 0;          // terminal cells the screen occupies
+  int areaRows = 0;
+  int left = 0;                 // top-left terminal cell of that area, 0-based
+  int top = 0;
+  uint8_t sourceColumn[kScreenWidth] = {};        // screen column of each area column
+  uint8_t sourceRow[kScreenHeight] = {};          // full size: screen row of each area row;
+                                                  // half blocks: of each half row (2 per row)
+  uint8_t coverageClass[256] = {};                // per code page 437 character
+  float classCoverage[kCoverageClasses] = {};     // 0..1
+  uint32_t textColour[16] = {};                   // full size: text-mode colour as sent
+  std::vector<uint32_t> mixedColour;              // half blocks: [attribute * classes + class]
+
+  std::vector<TerminalCell> shown;   // what the terminal shows, area cells row-major
+  bool redraw = true;                // next frame clears and sends every cell
+  int cursorX = -1;                  // terminal cell of the cursor, -1 unknown
+  int cursorY = -1;
+  uint32_t sgrForeground = kUnknownColour;
+  uint32_t sgrBackground = kUnknownColour;
+
+  static constexpr uint32_t kUnknownColour = 0xFFFFFFFFu;
+  // Skips this short (cells) are weighed against sending the cells again.
+  static constexpr int kMaxResentCells = 3;
+
+  // Lays the screen out for a terminal of columns x rows (each at least 1;
+  // smaller values count as 1) and schedules a full redraw.
+  void Configure(int terminalColumns, int terminalRows, bool useTrueColour,
+                 const float coverage[kShadeCount]);
+  // Appends one frame to out: the synchronised-update start, the changes
+  // since the previous frame (all cells after Configure or Invalidate), the
+  // synchronised-update end.
+  void EncodeFrame(const Cell* cells, std::string& out);
+  // The next frame redraws everything (the terminal's content is unknown).
+  void Invalidate();
+  // The terminal cell that area cell (areaX, areaY) should show for cells.
+  TerminalCell Wanted(const Cell* cells, int areaX, int areaY) const;
+  // Bytes a frame can take at most, for reserving the output once.
+  size_t WorstCaseFrameBytes() const;
+  // The colours the cell needs that are not set yet, then its glyph.
+  void AppendCell(std::string& out, TerminalCell cell);
+};
+
+constexpr const char* kSyncBegin = "\x1b[?2026h";   // synchronised update (private mode 2026)
+constexpr const char* kSyncEnd = "\x1b[?2026l";
+
+// Terminal input bytes to key records, carried across reads: a lone Escape
+// byte is the Escape key (virtual key 27); the Escape that starts a key's
+// escape sequence (ESC [ ... final byte, ESC O x, ESC and one byte of 0x20
+// or above as Alt sends it) is not, and the sequence's bytes are no keys.
+// Every other byte is one key record. A lone Escape is told from the start
+// of a sequence at the next poll: a key's sequence arrives in one piece.
+struct ConsoleKeyParser {
+  enum class State : uint8_t { Ground, Escape, ControlSequence, SingleShift };
+  State state = State::Ground;
+
+  // One input byte; writes 0..2 records to out and returns their count.
+  int Feed(uint8_t byte, KeyRecord out[2]);
+  // A poll that found no new byte: an Escape still waiting for the rest of a
+  // sequence was the Escape key (1 record); an unfinished sequence is dropped.
+  int Idle(KeyRecord out[1]);
+};
+
+// The key record of a byte typed on its own: the byte as the character;
+// virtual key: the upper-case letter for letters, the digit for digits, 27
+// Escape, 13 Enter, 9 Tab, 8 Backspace (0x08 and 0x7F), 32 space, else 0.
+KeyRecord KeyRecordForByte(uint8_t byte);
