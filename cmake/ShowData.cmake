@@ -17,6 +17,16 @@ set(SHOW_PACK_ENTRIES
   vignette.png
   3dfont.png
   textmodechars.png
+  tunnel.png
+  pelkora.png
+  qx3.png
+  tovrik.png
+  sambral.png
+  wobbly.png
+  wobbly2.png
+  uvtwist.png
+  twisttex.png
+  twisttex2.png
 )
 
 function(lumen_add_show_pack)

@@ -72,3 +72,8 @@ inline constexpr Cell MakeLiteralCell(uint32_t character, uint32_t attribute) {
 
 // The word every effect of the default hue writes: 0x01E60064 | level << 8.
 inline constexpr Cell DarkCellAtLevel(uint32_t level) { return CellWithLevel(kCellDark, level); }
+
+// ORs an unmasked level into a word whose level bits are 0. Levels of 256 and
+// more carry into bit 16: hue 230 becomes 231, the same ramp row when decoded.
+// For effects whose sums are not clamped (greetings letters, twister shading).
+inline constexpr Cell CellOrCarriedLevel(Cell levelFree, uint32_t level) { return levelFree | (level << 8); }

@@ -13,6 +13,11 @@ Effect* Create(const ProgrammeSlot& slot) {
 // timeline cross-fades them there.
 constexpr ProgrammeSlot kProgramme[] = {
     {"Logo", 0, 3000, &Create<EffectQuickLogo>},
+    {"Tunnel", 14000, 45000, &Create<EffectTunnel>},
+    {"Glow", 44000, 72000, &Create<EffectGlow>},
+    {"Wobbler", 71000, 101000, &Create<EffectWobbly>},
+    {"Wobbler", 100000, 131000, &Create<EffectWobblyCube>},
+    {"Twister", 158000, 188000, &Create<EffectTwister>},
     {"Ending", 187000, 200000, &Create<EffectEnding>},
 };
 

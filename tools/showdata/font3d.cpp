@@ -29,6 +29,7 @@ constexpr double kBevel = 0.45;    // edge rounding radius, font pixels
 constexpr double kEyeDistance = 46.0;  // eye to turning axis, font pixels
 constexpr int kSamples = 4;        // supersamples per pixel along each axis
 constexpr double kPi = 3.14159265358979323846;
+constexpr double kFaceBlue = 58.0;  // blue of a fully lit face
 
 struct Vec3 {
   double x, y, z;
@@ -124,7 +125,10 @@ void RenderFrame(RgbImage& image, const LetterShape& shape, double angle, int le
         }
       }
       const double mean = sum / (kSamples * kSamples);
-      int blue = static_cast<int>(std::lround(mean * 230.0));
+      // The greetings add blue / 2 to a background of levels 0..17 and then
+      // bloom the result: a face much brighter than ~58 blooms into a white
+      // blob that hides the letter's shape.
+      int blue = static_cast<int>(std::lround(mean * kFaceBlue));
       if (blue < 4) blue = 0;  // too faint to count as a lit pixel
       image.SetGrey(left + px, top + py, static_cast<uint8_t>(std::min(blue, 255)));
     }

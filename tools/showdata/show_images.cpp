@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include "tools/showdata/tunnel_images.h"
+
 namespace showdata {
 
 namespace {
@@ -11,6 +13,16 @@ constexpr ShowImage kShowImages[] = {
     {"vignette.png", MakeVignette},
     {"3dfont.png", Make3dFont},
     {"textmodechars.png", MakeTextModeChars},
+    {"tunnel.png", MakeTunnelTexture},
+    {"pelkora.png", MakeCreditPelkora},
+    {"qx3.png", MakeCreditQx3},
+    {"tovrik.png", MakeCreditTovrik},
+    {"sambral.png", MakeCreditSambral},
+    {"wobbly.png", MakeWobbly},
+    {"wobbly2.png", MakeWobbly2},
+    {"uvtwist.png", MakeUvTwist},
+    {"twisttex.png", MakeTwistTexture},
+    {"twisttex2.png", MakeTwistTexture2},
 };
 
 }  // namespace
