@@ -6,9 +6,12 @@
 // resources and the screen in that order, then gives the terminal back.
 #include <time.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "engine/core/demo_run.h"
 #include "engine/core/text_screen.h"
@@ -25,11 +28,35 @@ const char kUsage[] =
     "Plays the show in this terminal (80 x 50 cells, or scaled to fit) with its\n"
     "music track qx3.mp3, read from ./ or ../data/.\n"
     "\n"
-    "Keys: Escape quits, m mutes and unmutes the music. Ctrl+C also quits.\n";
+    "Keys: Escape quits, m mutes and unmutes the music. Ctrl+C also quits.\n"
+    "\n"
+    "With LUMEN_FRAME_STATS=1 in the environment it prints, after the show,\n"
+    "how many frames were late and how many bytes the frames took.\n";
+
+// Frame timing and output size, collected only when asked for: how late
+// each frame was shown after its slot on the 16 ms grid, and its bytes.
+struct FrameStats {
+  bool enabled = false;
+  std::vector<uint32_t> lateMs;
+  std::vector<size_t> bytes;
+
+  void Print() const {
+    if (!enabled || lateMs.empty()) return;
+    const size_t late = static_cast<size_t>(
+        std::count_if(lateMs.begin(), lateMs.end(), [](uint32_t ms) { return ms > kFrameMs; }));
+    std::vector<size_t> sorted = bytes;
+    std::sort(sorted.begin(), sorted.end());
+    std::fprintf(stderr,
+                 "demo_console: %zu frames, %zu late by more than %u ms (%.2f%%); "
+                 "bytes per frame median %zu, 99th percentile %zu, max %zu\n",
+                 lateMs.size(), late, kFrameMs, 100.0 * static_cast<double>(late) / static_cast<double>(lateMs.size()),
+                 sorted[sorted.size() / 2], sorted[(sorted.size() - 1) * 99 / 100], sorted.back());
+  }
+};
 
 class ConsolePorts final : public FrameLoopPorts {
  public:
-  explicit ConsolePorts(MusicPlayer& music) : music_(music) {}
+  ConsolePorts(MusicPlayer& music, FrameStats& stats) : music_(music), stats_(stats) {}
 
   uint32_t TickMs() override {
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
@@ -43,11 +70,18 @@ class ConsolePorts final : public FrameLoopPorts {
   void UpdateMusic() override { music_.Update(); }
   int32_t MusicPosition(uint32_t* positionMs) override { return music_.Position(positionMs); }
   void SetMute(bool muted) override { music_.SetMute(muted); }
-  void Present(FrameLoop&) override { PresentConsole(TextScreen::Get()->cells); }
+  void Present(FrameLoop& loop) override {
+    PresentConsole(TextScreen::Get()->cells);
+    if (stats_.enabled) {
+      stats_.lateMs.push_back(TickMs() - (loop.deadline - kFrameMs));   // the slot began one frame ago
+      stats_.bytes.push_back(ConsoleLastFrameBytes());
+    }
+  }
   size_t PollKeys(KeyRecord* records, size_t max) override { return PollConsoleKeys(records, max); }
 
  private:
   MusicPlayer& music_;
+  FrameStats& stats_;
 };
 
 }  // namespace
@@ -66,7 +100,13 @@ int main(int argc, char** argv) {
   music->LoadTrack();
   SetUpConsole();
 
-  ConsolePorts ports(*music);
+  FrameStats stats;
+  stats.enabled = std::getenv("LUMEN_FRAME_STATS") != nullptr;
+  if (stats.enabled) {
+    stats.lateMs.reserve(16384);   // the whole show, so that no frame allocates
+    stats.bytes.reserve(16384);
+  }
+  ConsolePorts ports(*music, stats);
   FrameLoop loop(ShowProgram::Console);
   loop.deadline = ports.TickMs();   // before the build: the first frames catch up
   BuildShow();
@@ -80,5 +120,6 @@ int main(int argc, char** argv) {
   ResourceTable::Release();
   TextScreen::Release();
   RestoreConsole();
+  stats.Print();
   return 0;
 }
