@@ -27,6 +27,11 @@ set(SHOW_PACK_ENTRIES
   uvtwist.png
   twisttex.png
   twisttex2.png
+  env_red.png
+  env_red2.png
+  env_red3.png
+  pineapple3.ase.bin
+  box.ase.bin
 )
 
 function(lumen_add_show_pack)

@@ -5,6 +5,7 @@
 #include "engine/core/effect.h"
 
 struct Bitmap;
+struct Mesh;
 
 // Keeps the screen dark while the music starts; the skull fades in from it.
 class EffectQuickLogo final : public Effect {
@@ -23,6 +24,21 @@ class EffectEnding final : public Effect {
   static uint32_t LevelAt(uint32_t localMs);
 };
 
+// The environment-mapped emblem "pineapple3.ase.bin" turning slowly with a
+// glow around its silhouette, in front of a drifting noise. Driven by the
+// absolute demo time.
+class EffectSkullLogo final : public Effect {
+ public:
+  EffectSkullLogo(const char* name, uint32_t startMs, uint32_t endMs);
+  ~EffectSkullLogo() override;
+  void Render() override;
+
+  Mesh* mesh;        // "pineapple3.ase.bin", tinted hue 230
+  Bitmap* envRed;    // "env_red.png" 256 x 256: faces mapped by texture coordinates
+  Bitmap* envRed2;   // "env_red2.png" 256 x 256: faces mapped from their normals
+  Cell* blurA;       // 4000 cells of glow scratch
+  Cell* blurB;       // the glow after each frame's blur
+};
 
 // A flight down a textured tunnel stirred by noise, with a drifting vanishing
 // point and a slow pulse; four credit images fade in and out over it, 7.5 s
@@ -87,6 +103,18 @@ class EffectWobblyCube final : public Effect {
   Cell* blurB;
 };
 
+// The environment-mapped box "box.ase.bin" tumbling over a bright drifting
+// noise field, under a camera swaying on two slow sines.
+class EffectLiquid final : public Effect {
+ public:
+  EffectLiquid(const char* name, uint32_t startMs, uint32_t endMs);
+  ~EffectLiquid() override;
+  void Render() override;
+
+  Bitmap* envRed;    // "env_red.png": the box maps none of its faces with it
+  Bitmap* envRed3;   // "env_red3.png" 256 x 256: every face, from its normals
+  Mesh* mesh;        // "box.ase.bin", tinted hue 230
+};
 
 // A textured square bar, twisting back and forth along its height while its
 // texture scrolls, over a bright flat ground; shape and shading come from a

@@ -13,10 +13,12 @@ Effect* Create(const ProgrammeSlot& slot) {
 // timeline cross-fades them there.
 constexpr ProgrammeSlot kProgramme[] = {
     {"Logo", 0, 3000, &Create<EffectQuickLogo>},
+    {"Skull", 1000, 15000, &Create<EffectSkullLogo>},
     {"Tunnel", 14000, 45000, &Create<EffectTunnel>},
     {"Glow", 44000, 72000, &Create<EffectGlow>},
     {"Wobbler", 71000, 101000, &Create<EffectWobbly>},
     {"Wobbler", 100000, 131000, &Create<EffectWobblyCube>},
+    {"Liquid", 130000, 159000, &Create<EffectLiquid>},
     {"Twister", 158000, 188000, &Create<EffectTwister>},
     {"Ending", 187000, 200000, &Create<EffectEnding>},
 };

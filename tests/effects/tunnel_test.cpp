@@ -11,13 +11,13 @@
 
 #include "engine/effects/effects.h"
 #include "engine/render3d/noise.h"
-#include "tests/effects/tunnel_glow_support.h"
+#include "tests/effects/effects_test_support.h"
 
 namespace {
 
-using tunnel_glow_test::FrameDigest;
-using tunnel_glow_test::MakeGreyBitmap;
-using tunnel_glow_test::RealShow;
+using effects_test::FrameDigest;
+using effects_test::MakeGreyBitmap;
+using effects_test::RealShow;
 
 constexpr uint32_t kStart = 14000;
 constexpr uint32_t kEnd = 45000;

@@ -14,12 +14,12 @@
 #include "engine/effects/effects.h"
 #include "engine/resources/bitmap.h"
 #include "engine/resources/resource_table.h"
-#include "tests/effects/tunnel_glow_support.h"
+#include "tests/effects/effects_test_support.h"
 
 namespace {
 
-using tunnel_glow_test::FrameDigest;
-using tunnel_glow_test::RealShow;
+using effects_test::FrameDigest;
+using effects_test::RealShow;
 
 constexpr Cell kTwisterGround = 0x01E64632;
 

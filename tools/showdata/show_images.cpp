@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include "tools/showdata/env_maps.h"
+#include "tools/showdata/show_meshes.h"
 #include "tools/showdata/tunnel_images.h"
 
 namespace showdata {
@@ -23,6 +25,9 @@ constexpr ShowImage kShowImages[] = {
     {"uvtwist.png", MakeUvTwist},
     {"twisttex.png", MakeTwistTexture},
     {"twisttex2.png", MakeTwistTexture2},
+    {"env_red.png", MakeEnvRed},
+    {"env_red2.png", MakeEnvRed2},
+    {"env_red3.png", MakeEnvRed3},
 };
 
 }  // namespace
@@ -42,7 +47,8 @@ bool WriteShowImages(const std::string& dir, std::string& error) {
       return false;
     }
   }
-  return true;
+  // The meshes go beside the images, into the same pack.
+  return WriteShowMeshes(dir, error);
 }
 
 }  // namespace showdata

@@ -56,7 +56,8 @@ struct ShowImage {
 // Every image make_show_data writes, in writing order.
 std::span<const ShowImage> ShowImages();
 
-// Generates every image of ShowImages into the existing directory dir.
+// Generates every image of ShowImages, then every mesh of ShowMeshes
+// (show_meshes.h), into the existing directory dir.
 // Returns false at the first failure, with a one-line reason in error.
 bool WriteShowImages(const std::string& dir, std::string& error);
 

@@ -1,5 +1,5 @@
-// Helpers of the tunnel and glow tests: test bitmaps, a frame digest, and the
-// real show built from the embedded pack.
+// Helpers of the effect tests: test bitmaps, a frame digest, and the real
+// show built from the embedded pack.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +11,7 @@
 #include "engine/resources/bitmap.h"
 #include "engine/resources/resource_table.h"
 
-namespace tunnel_glow_test {
+namespace effects_test {
 
 // A width x height bitmap whose pixel i is grey with blue = value(i).
 template <typename F>
@@ -59,4 +59,4 @@ struct RealShow {
   TextScreen* screen;
 };
 
-}  // namespace tunnel_glow_test
+}  // namespace effects_test

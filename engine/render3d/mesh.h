@@ -1,0 +1,153 @@
+// Triangle meshes: the ".ase.bin" resource format, its loader, and the
+// fixed-point transform and rasteriser that draw a mesh into an 80 x 50 cell
+// buffer with a per-cell depth test and an affine texture lookup.
+//
+// Everything is 16.16 fixed point (1.0 = 0x10000) with 64-bit intermediates
+// for products, reciprocals and divisions; sums wrap in 32 bits.
+//
+// ".ase.bin" layout: three big-endian uint32 counts V, F, U at offsets 0, 4,
+// 8; then, every value a little-endian int32, V MeshVertex, F MeshFace, U
+// MeshUV and F MeshFaceUV records back to back. The data ends at
+// 12 + 36V + 56F + 8U bytes; bytes after it are ignored.
+//
+// Per frame an owning effect: sets the camera fields and calls Camera::Update;
+// sets the mesh's angles, position and focal; Transform(); fills the depth
+// buffer with kMeshFarDepth; Draw(target).
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/core/cell.h"
+#include "engine/render3d/fixed_math.h"
+
+struct Bitmap;
+
+// 36 bytes.
+struct MeshVertex {
+  int32_t px, py, pz;      // position, 16.16 object units
+  int32_t nx, ny, nz;      // unit vertex normal, 16.16 (components -1.0..1.0)
+  int32_t tnx, tny, tnz;   // normal after the last Transform (files hold a copy of n)
+};
+
+// 28 bytes. Corners counter-clockwise on screen (rows growing downward) face
+// the viewer.
+struct MeshFace {
+  int32_t corner[3];       // vertex indices, 0..V-1
+  int32_t spare[3];        // not read
+  int32_t mapping;         // kMeshMappingEnv: from the transformed normals into
+                           // envTexture; anything else: MeshUV into uvTexture
+};
+
+// 8 bytes: 16.16 texels, integer parts 0..255 (column) and 0..height-1 (row).
+struct MeshUV {
+  int32_t u, v;
+};
+
+// 28 bytes, one per face in face order.
+struct MeshFaceUV {
+  int32_t t[3];            // MeshUV indices of the three corners, 0..U-1
+  int32_t spare[4];        // not read
+};
+
+static_assert(sizeof(MeshVertex) == 36 && sizeof(MeshFace) == 28 && sizeof(MeshUV) == 8 &&
+              sizeof(MeshFaceUV) == 28, "records must match the file layout");
+
+constexpr int32_t kMeshMappingEnv = 1;
+constexpr size_t kMeshHeaderBytes = 12;
+constexpr int32_t kMeshDefaultFocal = 250 << 16;   // after loading; the show sets 200.0
+constexpr int32_t kMeshFarDepth = 100 << 16;       // depth buffer fill: nothing at or beyond draws
+// Screen centre of the projection, cells.
+constexpr int32_t kMeshCentreX = 40;
+constexpr int32_t kMeshCentreY = 25;
+
+// The rasteriser's two quotients. Its edges and spans are whole cells long
+// (corners project to whole cells), so the 64-bit forms reduce to 32 bits:
+//   2^32 / (n << 16), the 16.16 reciprocal of n cells   = 65536 / n
+//   (d << 16) / (n << 16), truncated toward zero         = d / n
+// n: 1..32767 cells; d any 16.16 value.
+constexpr int32_t kMeshReciprocalTableSize = 128;
+constexpr std::array<int32_t, kMeshReciprocalTableSize> kMeshReciprocals = [] {   // entry n: 65536 / n
+  std::array<int32_t, kMeshReciprocalTableSize> table{};
+  for (int n = 1; n < kMeshReciprocalTableSize; ++n) table[n] = 65536 / n;
+  return table;
+}();
+inline int32_t MeshReciprocal(int32_t n) {
+  return n < kMeshReciprocalTableSize ? kMeshReciprocals[n] : 65536 / n;
+}
+inline int32_t MeshDivide(int32_t d, int32_t n) { return d / n; }
+
+// Bytes a file with these counts needs (12 + 36V + 56F + 8U), exact in 64 bits
+// for any three 32-bit counts.
+uint64_t MeshFileBytes(uint32_t vertexCount, uint32_t faceCount, uint32_t uvCount);
+
+struct Mesh {
+  const Bitmap* uvTexture = nullptr;    // not owned; faces mapped by MeshUV
+  const Bitmap* envTexture = nullptr;   // not owned; environment-mapped faces
+  Matrix3 matrix{};                     // object rotation, rebuilt by Transform
+  int32_t angleX = 0, angleY = 0, angleZ = 0;   // angle indices, low 16 bits count
+  int32_t x = 0, y = 0, z = 0;                  // 16.16 object position
+  MeshVertex* vertices = nullptr;       // owned arrays, sizes from the counts
+  MeshFace* faces = nullptr;
+  MeshUV* uvs = nullptr;
+  MeshFaceUV* faceUVs = nullptr;
+  int32_t* faceArea = nullptr;          // per face: signed screen area (16.16, cells
+                                        // squared) at the last Draw, negative when
+                                        // facing; wraps beyond 181 x 181 cells
+  int32_t vertexCount = 0, faceCount = 0, uvCount = 0;
+  // Clip window: whole cells per span, 16.16 per row.
+  int32_t xEnd = kScreenWidth, xStart = 0;
+  int32_t yEnd = kScreenHeight << 16, yStart = 0;
+  int32_t* screenX = nullptr;           // per vertex: projected column, whole cells
+  int32_t* screenY = nullptr;           // per vertex: projected row, whole cells
+  int32_t* depth = nullptr;             // per vertex: view depth Z, 16.16
+  int32_t focal = kMeshDefaultFocal;    // 16.16 focal length, cells per unit at depth 1
+  uint32_t tint = 0;                    // 0: texels written as they are; else
+                                        // hue bits OR'd into a kind-1 word whose
+                                        // level is the texel's blue / 3 (0..85)
+  // Output binding.
+  Cell* target = nullptr;               // 80 x 50 cells
+  int32_t* depthBuffer = nullptr;       // 4000 16.16 depths, smaller is nearer
+  // Texture in use, selected per face. Texel reads are clamped to
+  // column 0..min(width, 256)-1 and row 0..height-1, addressed with the
+  // texture's own row length (256 for the show's textures).
+  const uint32_t* currentTexels = nullptr;
+  int32_t texelStride = 1;              // texels per row
+  int32_t texelMaxColumn = 0;
+  int32_t texelMaxRow = 0;
+
+  Mesh() = default;
+  Mesh(const Mesh&) = delete;
+  Mesh& operator=(const Mesh&) = delete;
+  ~Mesh();   // frees the eight arrays; the bitmaps belong to the caller
+
+  // New mesh from the resource name (ResourceTable). A missing resource, one
+  // shorter than its counts need, counts beyond the int32 range, or a vertex
+  // or used texture-coordinate index outside its array ends the program with
+  // a one-line message naming the resource (exit code -1). Binds the output
+  // to the TextScreen's cells and depth buffer.
+  static Mesh* Load(const char* name, const Bitmap* uvTexture, const Bitmap* envTexture);
+  // As Load, from bytes already in memory; name only labels the messages.
+  static Mesh* FromBytes(const char* name, const uint8_t* bytes, size_t size,
+                         const Bitmap* uvTexture, const Bitmap* envTexture);
+
+  // Rotates, translates (object position plus camera position, through the
+  // camera matrix) and projects every vertex; rewrites tn*, screenX, screenY,
+  // depth. Camera::Update must have run for the frame.
+  void Transform();
+  // Draws every front-facing face with all corners in front of the camera,
+  // clipped to the window. A non-null target replaces the bound one.
+  // Faces whose corners project beyond +-16383 cells (a vertex almost at the
+  // camera plane) are skipped: their 16.16 coordinates would not fit.
+  void Draw(Cell* newTarget);
+  // Fills cells xa..xb (inclusive, whole cells, any order) of row 0..49,
+  // u, v, z 16.16 at the two ends, with the depth test and the texel lookup
+  // of the current texture. Spans of 32768 cells or more are skipped.
+  void DrawSpan(int32_t xa, int32_t xb, int32_t row, int32_t ua, int32_t va, int32_t ub,
+                int32_t vb, int32_t za, int32_t zb);
+
+  // Makes texture (or a single black texel when it is null or empty) the one
+  // DrawSpan reads.
+  void SelectTexture(const Bitmap* texture);
+};
