@@ -7,93 +7,24 @@
 // 0.8 ms per frame on one core.
 #include <benchmark/benchmark.h>
 
-#include <time.h>
-
-#include <algorithm>
 #include <cstdint>
 #include <vector>
 
-#include "engine/core/frame_finisher.h"
+#include "bench/bench_show.h"
 #include "engine/core/text_screen.h"
-#include "engine/core/timeline.h"
 #include "engine/effects/effects.h"
 #include "engine/effects/mesh_scenes.h"
 #include "engine/render3d/fixed_math.h"
 #include "engine/render3d/mesh.h"
-#include "engine/resources/resource_table.h"
 
 namespace {
 
-constexpr uint32_t kFrameMs = 16;
-constexpr uint32_t kSkullFirst = 1000, kSkullLast = 15000;
-constexpr uint32_t kLiquidFirst = 130000, kLiquidLast = 159000;
+using bench_show::Show;
+using bench_show::Sweep;
+using bench_show::SweepEffect;
 
-// CPU time of this thread in ms: other load on the machine does not count.
-double ThreadCpuMs() {
-  timespec ts{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return ts.tv_sec * 1e3 + ts.tv_nsec * 1e-6;
-}
-
-// The real show (embedded pack, all effects), built once per benchmark.
-struct Show {
-  Show() {
-    BuildShow();
-    screen = TextScreen::Get();
-    timeline = Timeline::Get();
-  }
-  ~Show() {
-    TearDownShow();
-    ResourceTable::Release();
-    TextScreen::Release();
-  }
-  template <typename T>
-  T* Find() {
-    for (Effect* e : *timeline->effects)
-      if (auto* found = dynamic_cast<T*>(e)) return found;
-    return nullptr;
-  }
-  TextScreen* screen;
-  Timeline* timeline;
-};
-
-// Runs step(t) at successive frame times across [first, last].
-// worst_frame_ms: the dearest frame time of the window, each frame time taken
-// at its cheapest over the sweeps (a preemption on this busy machine does
-// not count as the frame's cost).
-template <typename Step>
-void Sweep(benchmark::State& state, uint32_t first, uint32_t last, Step step) {
-  std::vector<double> cheapest((last - first) / kFrameMs + 1, 1e9);
-  uint32_t t = first;
-  for (auto _ : state) {
-    const double start = ThreadCpuMs();
-    step(t);
-    double& best = cheapest[(t - first) / kFrameMs];
-    best = std::min(best, ThreadCpuMs() - start);
-    t = t + kFrameMs > last ? first : t + kFrameMs;
-  }
-  double worst = 0.0;
-  for (double ms : cheapest)
-    if (ms < 1e9) worst = std::max(worst, ms);
-  state.counters["worst_frame_ms"] = worst;
-}
-
-template <typename T>
-void SweepEffect(benchmark::State& state, uint32_t first, uint32_t last, bool finish) {
-  Show show;
-  T* effect = show.Find<T>();
-  if (effect == nullptr) {
-    state.SkipWithError("effect not in the programme");
-    return;
-  }
-  effect->target = show.screen->cells;
-  Sweep(state, first, last, [&](uint32_t t) {
-    DemoClock::Get()->nowMs = t;
-    effect->Render();
-    if (finish) show.timeline->finisher->Apply();
-    benchmark::DoNotOptimize(show.screen->cells[0]);
-  });
-}
+constexpr uint32_t kSkullFirst = 1000, kSkullLast = 15000;        // ms
+constexpr uint32_t kLiquidFirst = 130000, kLiquidLast = 159000;   // ms
 
 void BM_SkullRender(benchmark::State& state) { SweepEffect<EffectSkullLogo>(state, kSkullFirst, kSkullLast, false); }
 void BM_SkullRenderAndFinish(benchmark::State& state) {
@@ -156,17 +87,10 @@ BENCHMARK(BM_LiquidBackground)->Unit(benchmark::kMicrosecond);
 
 // The whole frame driver over the cross-fades: both effects, the blend and
 // the finishing.
-void CrossFade(benchmark::State& state, uint32_t first, uint32_t last) {
-  Show show;
-  Sweep(state, first, last, [&](uint32_t t) {
-    RenderFrame(t);
-    benchmark::DoNotOptimize(show.screen->cells[0]);
-  });
-}
-void BM_LogoSkullCrossFadeFrame(benchmark::State& state) { CrossFade(state, 1000, 3000); }
-void BM_SkullTunnelCrossFadeFrame(benchmark::State& state) { CrossFade(state, 14000, 15000); }
-void BM_CubeLiquidCrossFadeFrame(benchmark::State& state) { CrossFade(state, 130000, 131000); }
-void BM_LiquidTwisterCrossFadeFrame(benchmark::State& state) { CrossFade(state, 158000, 159000); }
+void BM_LogoSkullCrossFadeFrame(benchmark::State& state) { bench_show::SweepFrames(state, 1000, 3000); }
+void BM_SkullTunnelCrossFadeFrame(benchmark::State& state) { bench_show::SweepFrames(state, 14000, 15000); }
+void BM_CubeLiquidCrossFadeFrame(benchmark::State& state) { bench_show::SweepFrames(state, 130000, 131000); }
+void BM_LiquidTwisterCrossFadeFrame(benchmark::State& state) { bench_show::SweepFrames(state, 158000, 159000); }
 BENCHMARK(BM_LogoSkullCrossFadeFrame)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SkullTunnelCrossFadeFrame)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CubeLiquidCrossFadeFrame)->Unit(benchmark::kMicrosecond);

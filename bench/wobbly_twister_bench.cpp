@@ -5,51 +5,23 @@
 // aim is under 0.8 ms per frame on one core.
 #include <benchmark/benchmark.h>
 
-#include <time.h>
-
 #include <cstdint>
 
+#include "bench/bench_show.h"
 #include "engine/core/frame_finisher.h"
 #include "engine/core/text_screen.h"
 #include "engine/core/timeline.h"
 #include "engine/effects/effects.h"
-#include "engine/resources/resource_table.h"
 
 namespace {
 
-constexpr uint32_t kFrameMs = 16;
+using bench_show::NextFrameTime;
+using bench_show::Show;
+using bench_show::ThreadCpuMs;
 
-// CPU time of this thread in ms: other load on the machine does not count.
-double ThreadCpuMs() {
-  timespec ts{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return ts.tv_sec * 1e3 + ts.tv_nsec * 1e-6;
-}
-
-// The real show (embedded pack, all effects), built once per benchmark.
-struct Show {
-  Show() {
-    screen = TextScreen::Get();
-    BuildShow();
-    timeline = Timeline::Get();
-  }
-  ~Show() {
-    TearDownShow();
-    ResourceTable::Release();
-    TextScreen::Release();
-  }
-  template <typename T>
-  T* Find() {
-    for (Effect* e : *timeline->effects)
-      if (auto* found = dynamic_cast<T*>(e)) return found;
-    return nullptr;
-  }
-  TextScreen* screen;
-  Timeline* timeline;
-};
-
-// Next frame time of a sweep over [first, last].
-uint32_t NextFrame(uint32_t t, uint32_t first, uint32_t last) { return t + kFrameMs > last ? first : t + kFrameMs; }
+// These sweeps report worst_cpu_ms, the dearest single iteration of the run
+// in ms of thread CPU time (a preemption included), rather than the shared
+// sweep's cheapest-per-frame worst_frame_ms.
 
 // Renders effect at successive frame times across [first, last]; with
 // finish, the finishing pass runs over the result as after a lone effect.
@@ -72,7 +44,7 @@ void SweepEffect(benchmark::State& state, uint32_t first, uint32_t last, bool fi
     benchmark::DoNotOptimize(show.screen->cells[0]);
     const double ms = ThreadCpuMs() - start;
     if (ms > worstMs) worstMs = ms;
-    t = NextFrame(t, first, last);
+    t = NextFrameTime(t, first, last);
   }
   state.counters["worst_cpu_ms"] = worstMs;
 }
@@ -88,7 +60,7 @@ void SweepFrames(benchmark::State& state, uint32_t first, uint32_t last) {
     benchmark::DoNotOptimize(show.screen->cells[0]);
     const double ms = ThreadCpuMs() - start;
     if (ms > worstMs) worstMs = ms;
-    t = NextFrame(t, first, last);
+    t = NextFrameTime(t, first, last);
   }
   state.counters["worst_cpu_ms"] = worstMs;
 }
