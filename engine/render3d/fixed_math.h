@@ -15,7 +15,8 @@ inline int32_t FixedMul(int32_t a, int32_t b) {
       static_cast<uint64_t>((static_cast<int64_t>(a) * static_cast<int64_t>(b)) >> 16)));
 }
 
-// Wrapping 32-bit sum, as the original's plain int adds behave on every target.
+// Wrapping 32-bit sum: fixed-point sums may overflow, and must wrap the same
+// way on every target without undefined behaviour.
 inline int32_t WrapAdd(int32_t a, int32_t b) {
   return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
 }

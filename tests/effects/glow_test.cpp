@@ -22,7 +22,7 @@ struct Centre {
   int x, y;
 };
 
-// Blob centres at demo time ms, from the design's sine paths.
+// Blob centres at demo time ms, from the blobs' sine paths.
 std::vector<Centre> Centres(uint32_t ms) {
   const float T = static_cast<float>(ms);
   return {{static_cast<int>(SinOf(T / 300) * 20 + 40), static_cast<int>(SinOf(T / 700) * 20 + 25)},
@@ -30,7 +30,7 @@ std::vector<Centre> Centres(uint32_t ms) {
           {static_cast<int>(SinOf(T / 200) * 22 + 40), static_cast<int>(SinOf(T / 900) * 15 + 25)}};
 }
 
-// The cloud's level at cell (x, y), straight from the design (the "+ 0" of
+// The cloud's level at cell (x, y), worked out step by step (the "+ 0" of
 // its sum kept in place).
 uint32_t RefCloudLevel(uint32_t ms, int x, int y) {
   const float T = static_cast<float>(ms);
@@ -120,7 +120,7 @@ TEST_F(GlowTest, AwayFromTheBlobsOnlyTheCloudShows) {
   }
 }
 
-TEST_F(GlowTest, EveryCellFollowsTheDesign) {
+TEST_F(GlowTest, EveryCellFollowsTheSteps) {
   for (uint32_t ms : {44000u, 44999u, 52500u, 63333u, 71999u, 72000u}) {
     const std::vector<Cell>& f = Render(ms);
     int wrong = 0;
@@ -151,7 +151,7 @@ TEST_F(GlowTest, FollowsTheDemoTimeNotItsWindow) {
 
 // Regression guard over the real programme: finished frames in the glow's
 // window and in its cross-fade with the tunnel, recorded after the checks
-// above had passed against the design's values.
+// above had passed against the reference values.
 TEST(GlowShow, FinishedFrameDigests) {
   RealShow show;
   struct Expected {

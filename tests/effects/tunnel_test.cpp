@@ -23,7 +23,7 @@ constexpr uint32_t kStart = 14000;
 constexpr uint32_t kEnd = 45000;
 
 // ---------------------------------------------------------------------------
-// The tunnel's level of one cell, worked through the design's steps one by one
+// The tunnel's level of one cell, worked through the effect's steps one by one
 // for that cell alone (own table entries, own addressing); it shares only
 // Noise3 with the effect. Images are read with a bounds check: a pixel past
 // the end reads 0.
@@ -144,7 +144,7 @@ Bitmap* VariedCredit(int k) {
 // ---------------------------------------------------------------------------
 // Tables.
 
-TEST_F(TunnelTest, TableSamplesOfTheDesign) {
+TEST_F(TunnelTest, TableReferenceSamples) {
   struct Sample {
     int x, y, angle, depth;
   };
@@ -202,7 +202,7 @@ TEST(TunnelCredits, SlotsAndFades) {
 // ---------------------------------------------------------------------------
 // Rendering.
 
-TEST_F(TunnelTest, EveryCellFollowsTheDesign) {
+TEST_F(TunnelTest, EveryCellFollowsTheSteps) {
   ReplaceTexture(VariedTexture());
   for (int k = 0; k < 4; ++k) ReplaceCredit(k, VariedCredit(k));
   // Slot starts and ends, fades, the credits' end and the window's last ms.
@@ -330,7 +330,7 @@ TEST(TunnelBrokenImages, UndecodableResourcesGiveTheZeroImage) {
 // ---------------------------------------------------------------------------
 // Regression guard over the real programme and data: finished frames at a few
 // times of the tunnel's window. Recorded once the checks above passed against
-// the design's values; a change here means a frame changed and must be
+// the reference values; a change here means a frame changed and must be
 // explained (effect, finishing, tunnel.png or a credit image).
 
 TEST(TunnelShow, FinishedFrameDigests) {

@@ -105,7 +105,7 @@ TEST_F(BrokenImages, WobblerDrawsOnlyWhatTheSmallFontHolds) {
 // ---------------------------------------------------------------------------
 // Regression guard over the real programme and data: FNV-1a digests of
 // finished frames at a few times of each window. Recorded once the checks of
-// wobbly_test.cpp and twister_test.cpp passed against the design's values; a
+// wobbly_test.cpp and twister_test.cpp passed against the reference values; a
 // change here means a frame changed and must be explained (effect, bloom,
 // finishing, or one of the images wobbly.png, wobbly2.png, 3dfont.png,
 // uvtwist.png, twisttex.png, twisttex2.png, crud.png, vignette.png).
