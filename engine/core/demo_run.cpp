@@ -1,11 +1,9 @@
 #include "engine/core/demo_run.h"
 
 #include "engine/core/timeline.h"
+#include "engine/music/music_player.h"
 
 namespace {
-constexpr int32_t kResultOk = 0;
-constexpr int32_t kResultChannelStolen = 11;
-constexpr int32_t kResultInvalidHandle = 36;
 constexpr size_t kMaxKeysPerFrame = 256;
 
 // Unsigned wrap-around comparison of tick counts: a is later than b.
@@ -13,8 +11,7 @@ inline bool TickAfter(uint32_t a, uint32_t b) { return static_cast<int32_t>(a - 
 }  // namespace
 
 uint32_t FrameTimeFromPosition(const FrameLoop& loop, int32_t result, uint32_t positionMs) {
-  const bool accepted =
-      result == kResultOk || result == kResultChannelStolen || result == kResultInvalidHandle;
+  const bool accepted = MusicPlayer::PositionIsClock(result);
   if (loop.program == ShowProgram::Window) return accepted ? positionMs : kFailedClockMs;
   if (!accepted || positionMs == 0xFFFFFFFFu) return loop.frameIndex * kFrameMs;
   return positionMs;
