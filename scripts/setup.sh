@@ -16,6 +16,12 @@ PACKAGES=(
   libmpg123-dev
   libmp3lame-dev
   tmux
+  libgl-dev
+  libgl1-mesa-dri
+  libx11-dev
+  xvfb
+  xfonts-base
+  xdotool
 )
 
 missing=()

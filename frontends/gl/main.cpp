@@ -1,0 +1,91 @@
+// demo_gl: the show in an OpenGL window that emulates text mode, with its
+// music. Escape quits, M (on release) mutes, F1 (on release) switches
+// between the 640 x 400 window and full screen; closing the window quits.
+//
+// Setting LUMEN_GL_TRACE in the environment writes one line to standard
+// error for every mute state sent to the music.
+#define SDL_MAIN_HANDLED
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "engine/core/demo_run.h"
+#include "engine/core/text_screen.h"
+#include "engine/core/timeline.h"
+#include "engine/music/music_player.h"
+#include "engine/resources/resource_table.h"
+#include "frontends/gl/gl_window.h"
+#include "frontends/gl/text_mode_renderer.h"
+#include "frontends/gl/window_frame.h"
+
+namespace {
+
+constexpr int kExitFailure = -1;   // like every other failure that stops the show
+
+class WindowPorts : public FrameLoopPorts {
+ public:
+  explicit WindowPorts(MusicPlayer* player)
+      : player_(player), trace_(std::getenv("LUMEN_GL_TRACE") != nullptr) {}
+
+  bool windowLost = false;   // a mode switch could not reopen the window
+
+  uint32_t TickMs() override { return SDL_GetTicks(); }
+  void SleepMs(uint32_t ms) override { SDL_Delay(ms); }
+  bool QuitRequested() override { return false; }
+  void UpdateMusic() override { player_->Update(); }
+  int32_t MusicPosition(uint32_t* positionMs) override { return player_->Position(positionMs); }
+  void SetMute(bool muted) override {
+    player_->SetMute(muted);
+    if (trace_) std::fprintf(stderr, "demo_gl: mute %s\n", muted ? "on" : "off");
+  }
+  void Present(FrameLoop& loop) override {
+    if (!PresentWindowFrame(loop, *this)) {
+      windowLost = true;
+      loop.stop = true;
+    }
+  }
+  size_t PollKeys(KeyRecord*, size_t) override { return 0; }
+
+ private:
+  MusicPlayer* player_;
+  bool trace_;
+};
+
+}  // namespace
+
+int main(int, char**) {
+  if (!DisplayNamed()) {
+    std::fprintf(stderr, "demo_gl: no display to open a window on (neither DISPLAY nor WAYLAND_DISPLAY is set)\n");
+    return kExitFailure;
+  }
+
+  TextScreen::Get();
+  ResourceTable::Instance();
+  MusicPlayer* player = MusicPlayer::Create();
+  player->LoadTrack();
+
+  // A window that cannot open ends the program before the music plays; the
+  // error box has told why.
+  if (!OpenWindow(false)) return kExitFailure;
+  ClearGlyphCells();
+
+  FrameLoop loop(ShowProgram::Window);
+  loop.deadline = SDL_GetTicks();
+  ClearKeyState();
+  BuildShow();
+  DrawAndShow();
+  player->StartPlayback();
+
+  WindowPorts ports(player);
+  RunFrameLoop(loop, ports);
+  if (ports.windowLost) return kExitFailure;
+
+  TearDownShow();
+  player->Shutdown();
+  delete player;
+  ResourceTable::Release();
+  TextScreen::Release();
+  // The window and its context end with the process.
+  return 0;
+}

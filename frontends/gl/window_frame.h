@@ -1,0 +1,17 @@
+// The window program's part of every frame: events, the drawing, and the
+// keys the frame loop acts on. Shared by demo_gl and its frame-rate bench.
+#pragma once
+
+#include "engine/core/demo_run.h"
+
+// Handles pending events (a close or quit request sets loop.stop); while the
+// window is not minimised, Escape pressed this frame sets loop.stop, else the
+// screen is decoded, drawn and shown. M released toggles mute through ports,
+// F1 released reopens the window in the other mode. The key events are
+// cleared at the end. False when the window could not be reopened: the
+// program must end at once.
+bool PresentWindowFrame(FrameLoop& loop, FrameLoopPorts& ports);
+
+// Draws the glyph records as they are and shows them: the black screen
+// before the first frame.
+void DrawAndShow();
