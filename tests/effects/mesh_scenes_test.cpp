@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "engine/core/angle_tables.h"
@@ -29,16 +31,11 @@ class MeshScenes : public ::testing::Test {
 
 TEST_F(MeshScenes, SkullPlacementAtTimeZero) {
   PlaceSkull(0, camera_, mesh_);
-  EXPECT_EQ(mesh_.focal, 0xC80000);
-  EXPECT_EQ(camera_.angleX, 0x4000);
-  EXPECT_EQ(camera_.angleY, 3500);
-  EXPECT_EQ(camera_.angleZ, 4000);
-  EXPECT_EQ(camera_.x, 0 + 4000);               // SinTable[0] = 0
-  EXPECT_EQ(camera_.y, 0xE0000);                // 14.0
-  EXPECT_EQ(camera_.z, -65535 - 132072);        // CosTable[0] = -65535
-  EXPECT_EQ(mesh_.angleX, 12000);
-  EXPECT_EQ(mesh_.angleY, 0);
-  EXPECT_EQ(mesh_.angleZ, 1875 * 16);
+  // Camera x from SinTable[0] = 0, y 14.0, z from CosTable[0] = -65535.
+  EXPECT_EQ(std::tuple(camera_.angleX, camera_.angleY, camera_.angleZ), std::tuple(0x4000, 3500, 4000));
+  EXPECT_EQ(std::tuple(camera_.x, camera_.y, camera_.z), std::tuple(0 + 4000, 0xE0000, -65535 - 132072));
+  EXPECT_EQ(std::tuple(mesh_.angleX, mesh_.angleY, mesh_.angleZ, mesh_.focal),
+            std::tuple(12000, 0, 1875 * 16, 0xC80000));
 }
 
 TEST_F(MeshScenes, SkullPlacementFollowsTheClock) {
@@ -63,54 +60,29 @@ TEST_F(MeshScenes, SkullPlacementFollowsTheClock) {
   // The emblem's spin: (t + 1875) x 16 reaches a whole turn at 2221 ms.
   PlaceSkull(2221, camera_, mesh_);
   EXPECT_EQ(mesh_.angleZ, 65536);
-  EXPECT_EQ(mesh_.angleZ & 0xFFFF, 0);
-  // The camera's other fields are the same at every time.
-  for (uint32_t t : {1000u, 7777u, 15000u}) {
-    PlaceSkull(t, camera_, mesh_);
-    EXPECT_EQ(camera_.angleX, 0x4000);
-    EXPECT_EQ(camera_.angleZ, 4000);
-    EXPECT_EQ(camera_.y, 14 << 16);
-    EXPECT_EQ(mesh_.angleX, 12000);
-    EXPECT_EQ(mesh_.focal, 200 << 16);
-  }
+  EXPECT_EQ(camera_.y, 14 << 16);   // fixed at every time
 }
 
 TEST_F(MeshScenes, LiquidPlacementAtLocalTimeZero) {
   camera_.x = camera_.z = camera_.angleZ = 12345;   // left over from another effect
   PlaceLiquidBox(0, camera_, mesh_);
-  EXPECT_EQ(mesh_.focal, 0xC80000);
-  EXPECT_EQ(camera_.angleX, 0x4000);
-  EXPECT_EQ(camera_.angleY, 0);
-  EXPECT_EQ(camera_.angleZ, 0);
-  EXPECT_EQ(camera_.x, 0);
-  EXPECT_EQ(camera_.y, 30 << 16);
-  EXPECT_EQ(camera_.z, 0);
-  EXPECT_EQ(mesh_.angleX, 0);
-  EXPECT_EQ(mesh_.angleY, 0);
-  EXPECT_EQ(mesh_.angleZ, 0);
+  EXPECT_EQ(std::tuple(camera_.angleX, camera_.angleY, camera_.angleZ), std::tuple(0x4000, 0, 0));
+  EXPECT_EQ(std::tuple(camera_.x, camera_.y, camera_.z), std::tuple(0, 30 << 16, 0));
+  EXPECT_EQ(std::tuple(mesh_.angleX, mesh_.angleY, mesh_.angleZ, mesh_.focal), std::tuple(0, 0, 0, 0xC80000));
 }
 
 TEST_F(MeshScenes, LiquidCameraSwaysWithinItsRange) {
   // Tilt 0x4000 +- 655 steps, turn +- 1310, distance 20.0..40.0, over the window.
-  int32_t minTilt = 1 << 30, maxTilt = -(1 << 30), minTurn = 1 << 30, maxTurn = -(1 << 30);
-  int32_t minY = 1 << 30, maxY = -(1 << 30);
+  int32_t lo[3] = {1 << 30, 1 << 30, 1 << 30}, hi[3] = {-(1 << 30), -(1 << 30), -(1 << 30)};  // tilt, turn, y
   for (uint32_t lt = 0; lt <= 29000; lt += 3) {
     PlaceLiquidBox(lt, camera_, mesh_);
-    minTilt = std::min(minTilt, camera_.angleX);
-    maxTilt = std::max(maxTilt, camera_.angleX);
-    minTurn = std::min(minTurn, camera_.angleY);
-    maxTurn = std::max(maxTurn, camera_.angleY);
-    minY = std::min(minY, camera_.y);
-    maxY = std::max(maxY, camera_.y);
+    const int32_t v[3] = {camera_.angleX, camera_.angleY, camera_.y};
+    for (int i = 0; i < 3; ++i) lo[i] = std::min(lo[i], v[i]), hi[i] = std::max(hi[i], v[i]);
   }
-  EXPECT_EQ(minTilt, 0x4000 - 655);
-  EXPECT_EQ(maxTilt, 0x4000 + 655);
-  EXPECT_EQ(minTurn, -1310);
-  EXPECT_EQ(maxTurn, 1310);
-  EXPECT_GE(minY, 20 << 16);
-  EXPECT_LE(maxY, 40 << 16);
-  EXPECT_LT(minY, (20 << 16) + 0x100);
-  EXPECT_GT(maxY, (40 << 16) - 0x100);
+  EXPECT_TRUE(lo[0] == 0x4000 - 655 && hi[0] == 0x4000 + 655) << lo[0] << ".." << hi[0];
+  EXPECT_TRUE(lo[1] == -1310 && hi[1] == 1310) << lo[1] << ".." << hi[1];
+  EXPECT_TRUE(lo[2] >= 20 << 16 && lo[2] < (20 << 16) + 0x100) << lo[2];
+  EXPECT_TRUE(hi[2] <= 40 << 16 && hi[2] > (40 << 16) - 0x100) << hi[2];
   // A quarter period in, s1 = sin(1.5) rounded to float: the camera tilts
   // the other way from the quarter turn and is 39.97 away.
   PlaceLiquidBox(1500, camera_, mesh_);
@@ -125,27 +97,20 @@ TEST_F(MeshScenes, LiquidTumbleWraps) {
   EXPECT_EQ(mesh_.angleZ, 65536);
   EXPECT_EQ(mesh_.angleX & 0xFFFF, (4096 * 12) & 0xFFFF);
   PlaceLiquidBox(16384, camera_, mesh_);
-  EXPECT_EQ(mesh_.angleX, 196608);
-  EXPECT_EQ(mesh_.angleX & 0xFFFF, 0);
+  EXPECT_EQ(mesh_.angleX, 196608);   // three whole turns
   PlaceLiquidBox(1000, camera_, mesh_);
-  EXPECT_EQ(mesh_.angleX, 12000);
-  EXPECT_EQ(mesh_.angleZ, 16000);
+  EXPECT_EQ(std::tuple(mesh_.angleX, mesh_.angleZ), std::tuple(12000, 16000));
 }
 
 // ---------------------------------------------------------------------------
 // Backgrounds.
 
 TEST(NoiseBackground, LevelRounding) {
-  EXPECT_EQ(NoiseBackgroundLevel(49.5f), 50u);
-  EXPECT_EQ(NoiseBackgroundLevel(49.49f), 49u);
-  EXPECT_EQ(NoiseBackgroundLevel(50.0f), 50u);
-  EXPECT_EQ(NoiseBackgroundLevel(73.2f), 50u);
-  EXPECT_EQ(NoiseBackgroundLevel(0.49f), 0u);
-  EXPECT_EQ(NoiseBackgroundLevel(0.5f), 1u);
-  EXPECT_EQ(NoiseBackgroundLevel(-3.0f), 0u);
-  EXPECT_EQ(NoiseBackgroundLevel(-0.0f), 0u);
   // Just under a half: the addition in double keeps it below the next level.
-  EXPECT_EQ(NoiseBackgroundLevel(std::nextafter(0.5f, 0.0f)), 0u);
+  const std::pair<float, uint32_t> cases[] = {{49.5f, 50u}, {49.49f, 49u}, {50.0f, 50u}, {73.2f, 50u},
+                                               {0.49f, 0u},  {0.5f, 1u},    {-3.0f, 0u},  {-0.0f, 0u},
+                                               {std::nextafter(0.5f, 0.0f), 0u}};
+  for (const auto& [sum, level] : cases) EXPECT_EQ(NoiseBackgroundLevel(sum), level) << sum;
 }
 
 // The two-octave sum of one cell, written out from the stated formula.
@@ -164,45 +129,39 @@ float LiquidSum(int x, int y, uint32_t lt) {
           std::fabs(Noise3(xs * 8.0f, ys * 8.0f, nz * 8.0f)) * 20.0f * 0.25f) * 2.0f;
 }
 
-TEST(NoiseBackground, SkullCells) {
+// Every cell of both backgrounds against its sum; the liquid's is doubled so
+// it goes beyond the skull's dim cloud (3 x 0.94 + 5 x 0.94 at most). At
+// time 0 (and 30 s for the skull: ny = -1, nz = -3) the top-left cell
+// samples whole-number points: level 0.
+TEST(NoiseBackground, SkullAndLiquidCells) {
+  struct Scene {
+    void (*render)(uint32_t, Cell*);
+    float (*sum)(int, int, uint32_t);
+    std::vector<uint32_t> times;
+    uint32_t dimmest, brightest;   // bounds on the brightest level over the times
+  };
+  const Scene scenes[] = {{SkullBackground, SkullSum, {0u, 1000u, 7321u, 15000u, 30000u}, 0u, 8u},
+                          {LiquidBackground, LiquidSum, {0u, 2500u, 14000u, 29000u}, 9u, 255u}};
   std::vector<Cell> cells(kScreenCells, 0xDEADBEEF);
-  for (uint32_t t : {0u, 1000u, 7321u, 15000u}) {
-    SkullBackground(t, cells.data());
-    for (int y = 0; y < kScreenHeight; ++y) {
-      for (int x = 0; x < kScreenWidth; ++x) {
-        const Cell c = cells[y * kScreenWidth + x];
-        ASSERT_EQ(c & 0xFFFF00FFu, 0x01E60064u) << x << "," << y;
-        ASSERT_EQ(CellLevel(c), NoiseBackgroundLevel(SkullSum(x, y, t))) << x << "," << y << " " << t;
+  for (const Scene& scene : scenes) {
+    uint32_t brightest = 0;
+    for (uint32_t t : scene.times) {
+      scene.render(t, cells.data());
+      if (t % 30000 == 0) {
+        EXPECT_EQ(CellLevel(cells[0]), 0u) << t;
+      }
+      for (int y = 0; y < kScreenHeight; ++y) {
+        for (int x = 0; x < kScreenWidth; ++x) {
+          const Cell c = cells[y * kScreenWidth + x];
+          ASSERT_EQ(c & 0xFFFF00FFu, 0x01E60064u) << x << "," << y;
+          ASSERT_EQ(CellLevel(c), NoiseBackgroundLevel(scene.sum(x, y, t))) << x << "," << y << " " << t;
+          brightest = std::max(brightest, CellLevel(c));
+        }
       }
     }
+    EXPECT_GE(brightest, scene.dimmest);
+    EXPECT_LE(brightest, scene.brightest);
   }
-  // At t = 0 the top-left cell samples whole-number points: level 0. The
-  // cloud is dim: its two octaves add up to 3 x 0.94 + 5 x 0.94 at most.
-  SkullBackground(0, cells.data());
-  EXPECT_EQ(CellLevel(cells[0]), 0u);
-  for (Cell c : cells) EXPECT_LE(CellLevel(c), 8u);
-  // At 30 s the offsets are whole again (ny = -1, nz = -3).
-  SkullBackground(30000, cells.data());
-  EXPECT_EQ(CellLevel(cells[0]), 0u);
-}
-
-TEST(NoiseBackground, LiquidCellsAreTwiceAsBright) {
-  std::vector<Cell> cells(kScreenCells, 0xDEADBEEF);
-  uint32_t brightest = 0;
-  for (uint32_t lt : {0u, 2500u, 14000u, 29000u}) {
-    LiquidBackground(lt, cells.data());
-    for (int y = 0; y < kScreenHeight; ++y) {
-      for (int x = 0; x < kScreenWidth; ++x) {
-        const Cell c = cells[y * kScreenWidth + x];
-        ASSERT_EQ(c & 0xFFFF00FFu, 0x01E60064u);
-        ASSERT_EQ(CellLevel(c), NoiseBackgroundLevel(LiquidSum(x, y, lt))) << x << "," << y << " " << lt;
-        brightest = std::max(brightest, CellLevel(c));
-      }
-    }
-  }
-  EXPECT_GT(brightest, 8u);   // beyond what the undoubled sum reaches
-  LiquidBackground(0, cells.data());
-  EXPECT_EQ(CellLevel(cells[0]), 0u);
 }
 
 // ---------------------------------------------------------------------------
@@ -216,10 +175,9 @@ TEST(SkullGlow, LastPassAtTheTopAndBottomRows) {
   std::vector<Cell> src = Blank(), dst = Blank(0);
   src[7] = CellWithLevel(0x01DC0032, 60);
   SkullGlowLastPass(src.data(), dst.data());
-  EXPECT_EQ(CellLevel(dst[0 * 80 + 7]), 60u);   // 360 / 11 x 4 - 70 = 60.9
-  EXPECT_EQ(CellLevel(dst[1 * 80 + 7]), 39u);   // 300 / 11 x 4 - 70 = 39.1
-  EXPECT_EQ(CellLevel(dst[2 * 80 + 7]), 17u);   // 240 / 11 x 4 - 70 = 17.3
-  EXPECT_EQ(CellLevel(dst[3 * 80 + 7]), 0u);    // 180 / 11 x 4 - 70 < 0
+  // Rows 0..3: 360, 300, 240, 180 / 11 x 4 - 70 = 60.9, 39.1, 17.3, below 0.
+  const uint32_t top[4] = {60, 39, 17, 0};
+  for (int y = 0; y < 4; ++y) EXPECT_EQ(CellLevel(dst[y * 80 + 7]), top[y]) << y;
   EXPECT_EQ(CellLevel(dst[0 * 80 + 6]), 0u);
   // The same at the bottom: row 49 takes taps 44..53, five of them on row 49.
   src = Blank();
@@ -263,15 +221,11 @@ TEST(SkullGlow, ClampedTapsAtColumnZeroAndSeventyNine) {
   for (int y = 0; y < kScreenHeight; ++y) src[y * 80] = DarkCellAtLevel(110);
   SkullGlow(src.data(), a.data(), b.data());
   // Column 0 ends with a visible glow, columns far away with none.
-  for (int y = 0; y < kScreenHeight; ++y) {
-    EXPECT_GT(CellLevel(b[y * 80]), 0u);
-    EXPECT_EQ(CellLevel(b[y * 80 + 20]), 0u);
-  }
+  for (int y = 0; y < kScreenHeight; ++y) EXPECT_TRUE(CellLevel(b[y * 80]) > 0 && CellLevel(b[y * 80 + 20]) == 0) << y;
   // Pass by pass from the rows' sums: 60 50 40 30 20 10, then flat down the
   // columns 54 45 36 27 18 9, then across again.
-  const int first[6] = {60, 50, 40, 30, 20, 10};
   int second[80] = {};
-  for (int x = 0; x < 6; ++x) second[x] = static_cast<int>(static_cast<float>(first[x] * 10) / 11.0f);
+  for (int x = 0; x < 6; ++x) second[x] = static_cast<int>(static_cast<float>((60 - 10 * x) * 10) / 11.0f);
   int third[80] = {};
   for (int x = 0; x < 80; ++x) {
     int s = 0;
@@ -279,28 +233,22 @@ TEST(SkullGlow, ClampedTapsAtColumnZeroAndSeventyNine) {
     third[x] = static_cast<int>(static_cast<float>(s) / 11.0f);
   }
   for (int x = 0; x < 80; ++x) {
-    float v = static_cast<float>(third[x] * 10) / 11.0f * 4.0f - 70.0f;
-    if (v < 0.0f) v = 0.0f;
-    EXPECT_EQ(CellLevel(b[25 * 80 + x]), static_cast<uint32_t>(v)) << x;
+    const float v = static_cast<float>(third[x] * 10) / 11.0f * 4.0f - 70.0f;
+    EXPECT_EQ(CellLevel(b[25 * 80 + x]), static_cast<uint32_t>(std::max(v, 0.0f))) << x;
   }
 }
 
 TEST(SkullGlow, AddedLevelsAreLimitedTo80) {
+  // Target, glow, sum: the target's other bits stay; an unlit glow adds nothing.
+  const Cell cases[][3] = {{DarkCellAtLevel(30), CellWithLevel(0x01DC0032, 40), DarkCellAtLevel(70)},
+                           {DarkCellAtLevel(50), CellWithLevel(0x01DC0032, 40), DarkCellAtLevel(80)},
+                           {DarkCellAtLevel(80), CellWithLevel(0, 255), DarkCellAtLevel(80)},
+                           {CellWithLevel(0x01DC0032, 0), CellWithLevel(0x01E60064, 12), CellWithLevel(0x01DC0032, 12)},
+                           {0x01DC0032u, 0x01DC0032u, 0x01DC0032u}};
   std::vector<Cell> target = Blank(), glow = Blank(0);
-  target[0] = DarkCellAtLevel(30);
-  glow[0] = CellWithLevel(0x01DC0032, 40);
-  target[1] = DarkCellAtLevel(50);
-  glow[1] = CellWithLevel(0x01DC0032, 40);
-  target[2] = DarkCellAtLevel(80);
-  glow[2] = CellWithLevel(0, 255);
-  target[3] = CellWithLevel(0x01DC0032, 0);
-  glow[3] = CellWithLevel(0x01E60064, 12);
+  for (int i = 0; i < 5; ++i) target[i] = cases[i][0], glow[i] = cases[i][1];
   AddGlowLevels(target.data(), glow.data());
-  EXPECT_EQ(target[0], DarkCellAtLevel(70));
-  EXPECT_EQ(target[1], DarkCellAtLevel(80));
-  EXPECT_EQ(target[2], DarkCellAtLevel(80));
-  EXPECT_EQ(target[3], CellWithLevel(0x01DC0032, 12));   // target's other bits stay
-  EXPECT_EQ(target[4], 0x01DC0032u);
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(target[i], cases[i][2]) << i;
 }
 
 }  // namespace

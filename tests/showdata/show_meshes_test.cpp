@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -47,9 +48,7 @@ TEST(MeshWriter, LaysTheFileOut) {
   const std::vector<uint8_t> b = showdata::EncodeMesh(m);
   ASSERT_EQ(b.size(), 12u + 36 * 3 + 56 * 2 + 8 * 3);
   EXPECT_EQ(b.size(), MeshFileBytes(3, 2, 3));
-  EXPECT_EQ(BigEndianAt(b, 0), 3u);
-  EXPECT_EQ(BigEndianAt(b, 4), 2u);
-  EXPECT_EQ(BigEndianAt(b, 8), 3u);
+  for (size_t at : {0, 4, 8}) EXPECT_EQ(BigEndianAt(b, at), at == 4 ? 2u : 3u) << at;
   EXPECT_EQ(b[12], 0x00);   // 0x10000 little-endian: 00 00 01 00
   EXPECT_EQ(b[14], 0x01);
   EXPECT_EQ(LittleEndianAt(b, 12 + 8), 0x7FFFFFFF);
@@ -71,14 +70,10 @@ TEST(MeshWriter, RoundTripsThroughTheLoader) {
   ASSERT_EQ(mesh->uvCount, 3);
   for (int i = 0; i < 3; ++i) {
     const MeshVertex& v = mesh->vertices[i];
-    EXPECT_EQ(v.px, m.vertices[i].position[0]);
-    EXPECT_EQ(v.py, m.vertices[i].position[1]);
-    EXPECT_EQ(v.pz, m.vertices[i].position[2]);
-    EXPECT_EQ(v.nx, m.vertices[i].normal[0]);
-    EXPECT_EQ(v.ny, m.vertices[i].normal[1]);
-    EXPECT_EQ(v.nz, m.vertices[i].normal[2]);
-    EXPECT_EQ(mesh->uvs[i].u, m.uvs[i].u);
-    EXPECT_EQ(mesh->uvs[i].v, m.uvs[i].v);
+    EXPECT_EQ((std::array<int32_t, 6>{v.px, v.py, v.pz, v.nx, v.ny, v.nz}),
+              (std::array<int32_t, 6>{m.vertices[i].position[0], m.vertices[i].position[1], m.vertices[i].position[2],
+                                      m.vertices[i].normal[0], m.vertices[i].normal[1], m.vertices[i].normal[2]}));
+    EXPECT_EQ(std::make_pair(mesh->uvs[i].u, mesh->uvs[i].v), std::make_pair(m.uvs[i].u, m.uvs[i].v));
   }
   for (int i = 0; i < 2; ++i) {
     for (int k = 0; k < 3; ++k) {
@@ -100,11 +95,9 @@ TEST(MeshWriter, WritesTheSameBytesToDisk) {
 }
 
 TEST(MeshWriter, ToFixedRoundsToTheNearestStep) {
-  EXPECT_EQ(showdata::ToFixed(1.0), 0x10000);
-  EXPECT_EQ(showdata::ToFixed(-2.5), -0x28000);
-  EXPECT_EQ(showdata::ToFixed(0.4 / 65536), 0);
-  EXPECT_EQ(showdata::ToFixed(0.6 / 65536), 1);
-  EXPECT_EQ(showdata::ToFixed(-0.6 / 65536), -1);
+  const std::pair<double, int32_t> cases[] = {
+      {1.0, 0x10000}, {-2.5, -0x28000}, {0.4 / 65536, 0}, {0.6 / 65536, 1}, {-0.6 / 65536, -1}};
+  for (const auto& [x, fixed] : cases) EXPECT_EQ(showdata::ToFixed(x), fixed) << x;
 }
 
 TEST(MeshBuilder, WindsTrianglesToFaceOutward) {
@@ -186,13 +179,10 @@ void ExpectUnitNormalsAgreeingWithTheFaces(const Shape& s) {
   EXPECT_EQ(against, 0);
 }
 
-TEST(ShowMeshes, TableNamesBothMeshes) {
+TEST(ShowMeshes, WritesBothMeshesLoadable) {
   ASSERT_EQ(showdata::ShowMeshes().size(), 2u);
   EXPECT_STREQ(showdata::ShowMeshes()[0].fileName, "pineapple3.ase.bin");
   EXPECT_STREQ(showdata::ShowMeshes()[1].fileName, "box.ase.bin");
-}
-
-TEST(ShowMeshes, WritesEveryMeshLoadable) {
   std::filesystem::create_directories("meshes_out");
   std::string error;
   ASSERT_TRUE(showdata::WriteShowMeshes("meshes_out", error)) << error;
@@ -207,16 +197,19 @@ TEST(ShowMeshes, WritesEveryMeshLoadable) {
   EXPECT_NE(error.find("missing_dir"), std::string::npos);
 }
 
-class SkullMesh : public ::testing::Test {
+// One shape per suite, built once.
+template <MeshFile (*Make)()>
+class ShippedMesh : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { shape_ = new Shape(showdata::MakeSkullMesh()); }
+  static void SetUpTestSuite() { shape_ = new Shape(Make()); }
   static void TearDownTestSuite() {
     delete shape_;
     shape_ = nullptr;
   }
-  static Shape* shape_;
+  static inline Shape* shape_ = nullptr;
 };
-Shape* SkullMesh::shape_ = nullptr;
+using SkullMesh = ShippedMesh<showdata::MakeSkullMesh>;
+using BoxMesh = ShippedMesh<showdata::MakeBoxMesh>;
 
 TEST_F(SkullMesh, IsAFewThousandFacesWithTheSocketsMappedByCoordinates) {
   const MeshFile& f = shape_->file;
@@ -243,12 +236,11 @@ TEST_F(SkullMesh, IsAFewThousandFacesWithTheSocketsMappedByCoordinates) {
   }
 }
 
-TEST_F(SkullMesh, IsClosedAndFacesOutward) {
+TEST_F(SkullMesh, IsClosedFacesOutwardAndHasSmoothUnitNormals) {
   ExpectClosedAndConsistent(*shape_);
   EXPECT_GT(SignedVolume(*shape_), 0.0);
+  ExpectUnitNormalsAgreeingWithTheFaces(*shape_);
 }
-
-TEST_F(SkullMesh, HasSmoothUnitNormals) { ExpectUnitNormalsAgreeingWithTheFaces(*shape_); }
 
 // Two thirds of its half height across, two halves up the spin axis, a sixth
 // thick, raised along the axis.
@@ -275,17 +267,6 @@ TEST_F(SkullMesh, SpansItsFrame) {
   EXPECT_NEAR(showdata::kSkullUp.y, std::sin(tilt), 1e-12);
   EXPECT_NEAR(showdata::kSkullUp.z, std::cos(tilt), 1e-12);
 }
-
-class BoxMesh : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() { shape_ = new Shape(showdata::MakeBoxMesh()); }
-  static void TearDownTestSuite() {
-    delete shape_;
-    shape_ = nullptr;
-  }
-  static Shape* shape_;
-};
-Shape* BoxMesh::shape_ = nullptr;
 
 TEST_F(BoxMesh, IsAFewHundredEnvironmentMappedFaces) {
   EXPECT_GE(shape_->file.faces.size(), 200u);
