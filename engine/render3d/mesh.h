@@ -40,7 +40,7 @@ struct MeshFace {
                            // envTexture; anything else: MeshUV into uvTexture
 };
 
-// 8 bytes: 16.16 texels, integer parts 0..255 (column) and 0..height-1 (row).
+// 8 bytes: 16.16 texels; the integer bits hold column 0..255 and row 0..height-1.
 struct MeshUV {
   int32_t u, v;
 };
