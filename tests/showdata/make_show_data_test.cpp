@@ -2,43 +2,18 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
+
+#include "tests/support/run_tool.h"
 
 #include "tests/showdata/decoded_image.h"
 #include "tools/showdata/show_images.h"
 
 namespace {
 
-struct RunResult {
-  int exitCode = -1;
-  std::string out;  // standard output
-  std::string err;  // standard error
-};
-
-std::string ReadText(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// Runs the tool with args (already quoted for the shell) from the working
-// directory; name keeps the captured output of parallel tests apart.
 RunResult RunTool(const std::string& args, const std::string& name) {
-  const std::string outFile = name + ".stdout";
-  const std::string errFile = name + ".stderr";
-  const std::string command =
-      std::string("'") + MAKE_SHOW_DATA_PATH + "' " + args + " >" + outFile + " 2>" + errFile;
-  const int status = std::system(command.c_str());
-  RunResult r;
-  if (status != -1 && WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
-  r.out = ReadText(outFile);
-  r.err = ReadText(errFile);
-  return r;
+  return RunProgram(MAKE_SHOW_DATA_PATH, args, name);
 }
 
 std::filesystem::path FreshDir(const std::string& name) {

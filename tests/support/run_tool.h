@@ -1,0 +1,36 @@
+// Runs a program of ours from the test's working directory and captures its
+// exit code, standard output and standard error.
+#pragma once
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+struct RunResult {
+  int exitCode = -1;
+  std::string out;  // standard output
+  std::string err;  // standard error
+};
+
+inline std::string ReadText(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// args are already quoted for the shell; name keeps the captured output of
+// separate runs apart.
+inline RunResult RunProgram(const std::string& program, const std::string& args, const std::string& name) {
+  const std::string outFile = name + ".stdout";
+  const std::string errFile = name + ".stderr";
+  const std::string command = "'" + program + "' " + args + " >" + outFile + " 2>" + errFile;
+  const int status = std::system(command.c_str());
+  RunResult r;
+  if (status != -1 && WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
+  r.out = ReadText(outFile);
+  r.err = ReadText(errFile);
+  return r;
+}
