@@ -1,5 +1,8 @@
+// The frame loop's rules over virtual time with scripted music and keys:
+// when the show ends, which time each frame shows, the 16 ms grid, mute.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -10,201 +13,101 @@
 
 namespace {
 
-constexpr int32_t kOk = 0;
-constexpr int32_t kInvalidHandle = 36;
-constexpr int32_t kNotReady = 46;
+constexpr int32_t kOk = 0, kInvalidHandle = 36, kNotReady = 46;   // results of the position query
 
-// Virtual time and scripted music, keys and quit requests.
-class ScriptedPorts : public FrameLoopPorts {
- public:
-  uint32_t now = 1000;
-  uint32_t renderCostMs = 0;
-  // Position and result for frame n; default: playing in step with time.
-  std::function<int32_t(uint32_t frame, uint32_t* position)> music = [this](uint32_t, uint32_t* p) {
-    *p = now - 1000;
-    return kOk;
-  };
-  std::function<std::vector<KeyRecord>(uint32_t frame)> keys = [](uint32_t) { return std::vector<KeyRecord>{}; };
-  uint32_t quitAfterFrames = 100000;
+using Music = std::function<int32_t(uint32_t frame, uint32_t* position)>;
+using Keys = std::function<std::vector<KeyRecord>(uint32_t frame)>;
 
-  std::vector<uint32_t> frameStarts;   // tick at each music update
-  std::vector<uint32_t> frameTimes;    // demo time handed to the renderer
+// Virtual time; music, keys and quit requests scripted per frame.
+struct ScriptedPorts : FrameLoopPorts {
+  explicit ScriptedPorts(uint32_t quitAfter = 100000, uint32_t renderCost = 0)
+      : renderCostMs(renderCost), quitAfterFrames(quitAfter) {}
+  uint32_t now = 1000, renderCostMs, quitAfterFrames, sleeps = 0;
+  Music music = [this](uint32_t, uint32_t* p) { return *p = now - 1000, kOk; };   // playing in step
+  Keys keys = [](uint32_t) { return std::vector<KeyRecord>{}; };
+  std::vector<uint32_t> frameStarts, frameTimes;   // tick at each music update, time handed to the renderer
   std::vector<bool> muteCalls;
-  uint32_t sleeps = 0;
 
+  uint32_t Frame() const { return static_cast<uint32_t>(frameStarts.size() - 1); }
   uint32_t TickMs() override { return now; }
-  void SleepMs(uint32_t ms) override {
-    now += ms;
-    ++sleeps;
-  }
+  void SleepMs(uint32_t ms) override { now += ms, ++sleeps; }
   bool QuitRequested() override { return frameStarts.size() >= quitAfterFrames; }
   void UpdateMusic() override { frameStarts.push_back(now); }
-  int32_t MusicPosition(uint32_t* position) override {
-    return music(static_cast<uint32_t>(frameStarts.size() - 1), position);
-  }
+  int32_t MusicPosition(uint32_t* position) override { return music(Frame(), position); }
   void SetMute(bool muted) override { muteCalls.push_back(muted); }
-  void Present(FrameLoop& loop) override {
-    frameTimes.push_back(loop.timeMs);
-    now += renderCostMs;
-  }
+  void Present(FrameLoop& loop) override { frameTimes.push_back(loop.timeMs), now += renderCostMs; }
   size_t PollKeys(KeyRecord* records, size_t max) override {
-    const std::vector<KeyRecord> k = keys(static_cast<uint32_t>(frameStarts.size() - 1));
-    size_t n = 0;
-    for (; n < k.size() && n < max; ++n) records[n] = k[n];
-    return n;
+    const std::vector<KeyRecord> k = keys(Frame());
+    return static_cast<size_t>(std::copy_n(k.begin(), std::min(k.size(), max), records) - records);
   }
-};
-
-class FrameLoopTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    TextScreen::Get();
-    BuildShow();
-  }
-  void TearDown() override {
+  // A loop of program from now over an empty programme (every frame dark
+  // red), torn down after it ends.
+  FrameLoop Run(ShowProgram program) {
+    FrameLoop loop(program);
+    loop.deadline = now;
+    RunFrameLoop(loop, *this);
     TearDownShow();
     ResourceTable::Release();
     TextScreen::Release();
-  }
-  FrameLoop Start(ShowProgram program, ScriptedPorts& ports) {
-    FrameLoop loop(program);
-    loop.deadline = ports.now;
     return loop;
   }
 };
 
-TEST_F(FrameLoopTest, PositionZeroEndsTheShowFromTheTwelfthFrame) {
-  ScriptedPorts ports;
-  ports.music = [](uint32_t, uint32_t* p) {
-    *p = 0;
-    return kOk;
+TEST(FrameLoop, HowTheShowEndsAndMuteToggles) {
+  const Music zero = [](uint32_t, uint32_t* p) { return *p = 0, kOk; };
+  const Music played = [](uint32_t f, uint32_t* p) { return *p = f < 30 ? f * 16 : 0, f < 30 ? kOk : kInvalidHandle; };
+  // "m" twice a frame up to 19, "M" at 30, "m" at 45 and 46, then "m",
+  // Escape (released) and "x" in one batch at 70.
+  const Keys keys = [](uint32_t f) {
+    if (f <= 19) return std::vector<KeyRecord>{{0, 'm'}, {0, 'm'}};
+    if (f == 30) return std::vector<KeyRecord>{{77, 'M'}};
+    if (f == 70) return std::vector<KeyRecord>{{0, 'm'}, {kVirtualKeyEscape, 0}, {0, 'x'}};
+    return f == 45 || f == 46 ? std::vector<KeyRecord>{{0, 'm'}} : std::vector<KeyRecord>{};
   };
-  FrameLoop loop = Start(ShowProgram::Console, ports);
-  RunFrameLoop(loop, ports);
-  EXPECT_EQ(ports.frameStarts.size(), 12u);
-  EXPECT_EQ(loop.frameIndex, 12u);
-}
-
-TEST_F(FrameLoopTest, EndOfTrackAfterPlayingStopsAtTheFirstZero) {
-  ScriptedPorts ports;
-  ports.music = [](uint32_t frame, uint32_t* p) {
-    *p = frame < 30 ? frame * 16 : 0;
-    return frame < 30 ? kOk : kInvalidHandle;
+  struct Case { const char* what; ShowProgram program; Music music; Keys keys; uint32_t quitAfterFrames, frames;
+                std::vector<bool> mutes; };
+  const Case cases[] = {
+      {"position 0 from the start: over from the twelfth frame", ShowProgram::Console, zero, nullptr, 100000, 12, {}},
+      {"the first 0 once played ends it", ShowProgram::Window, played, nullptr, 100000, 31, {}},
+      {"a quit request ends it before the next frame", ShowProgram::Console, nullptr, nullptr, 3, 3, {}},
+      {"frame 19 toggles, then 20 frames pass; M is no key; Escape and m of one batch both count",
+       ShowProgram::Console, nullptr, keys, 100000, 71, {true, false, true}},
   };
-  FrameLoop loop = Start(ShowProgram::Window, ports);
-  RunFrameLoop(loop, ports);
-  EXPECT_EQ(ports.frameStarts.size(), 31u);
-}
-
-TEST_F(FrameLoopTest, ConsoleCountsFramesWhenThePositionFails) {
-  ScriptedPorts ports;
-  ports.quitAfterFrames = 40;
-  ports.music = [](uint32_t frame, uint32_t* p) {
-    *p = frame == 5 ? 0xFFFFFFFFu : 12345;
-    return frame == 5 ? kOk : kNotReady;
-  };
-  FrameLoop loop = Start(ShowProgram::Console, ports);
-  RunFrameLoop(loop, ports);
-  ASSERT_EQ(ports.frameTimes.size(), 40u);
-  for (uint32_t i = 0; i < 40; ++i) EXPECT_EQ(ports.frameTimes[i], i * 16) << i;
-}
-
-TEST_F(FrameLoopTest, WindowShowsNoEffectWhenThePositionFails) {
-  ScriptedPorts ports;
-  ports.quitAfterFrames = 15;
-  ports.music = [](uint32_t, uint32_t* p) {
-    *p = 500;
-    return kNotReady;
-  };
-  FrameLoop loop = Start(ShowProgram::Window, ports);
-  RunFrameLoop(loop, ports);
-  ASSERT_EQ(ports.frameTimes.size(), 15u);
-  for (uint32_t t : ports.frameTimes) EXPECT_EQ(t, kFailedClockMs);
-  EXPECT_EQ(TextScreen::Get()->cells[0], 0x00780000u);
-}
-
-TEST_F(FrameLoopTest, FramesKeepTheirGridAfterALateFrame) {
-  ScriptedPorts ports;
-  ports.quitAfterFrames = 12;
-  const uint32_t start = ports.now;
-  FrameLoop loop = Start(ShowProgram::Console, ports);
-  // Frame 3 takes 50 ms: the next frames start at once until the grid is met.
-  ports.music = [&ports](uint32_t frame, uint32_t* p) {
-    ports.renderCostMs = frame == 3 ? 50 : 0;
-    *p = frame * 16;
-    return kOk;
-  };
-  RunFrameLoop(loop, ports);
-  const std::vector<uint32_t> expected = {1, 17, 33, 49, 99, 99, 99, 113, 129, 145, 161, 177};
-  ASSERT_EQ(ports.frameStarts.size(), expected.size());
-  for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(ports.frameStarts[i] - start, expected[i]) << i;
-  EXPECT_EQ(loop.deadline, start + 12 * kFrameMs);
-}
-
-TEST_F(FrameLoopTest, WindowSleepsAtLeastOncePerFrame) {
-  ScriptedPorts ports;
-  ports.quitAfterFrames = 5;
-  ports.renderCostMs = 40;   // always late
-  FrameLoop loop = Start(ShowProgram::Window, ports);
-  RunFrameLoop(loop, ports);
-  EXPECT_EQ(ports.sleeps, 5u);   // always late, yet one sleep a frame
-
-  ScriptedPorts console;
-  console.quitAfterFrames = 5;
-  console.renderCostMs = 40;
-  FrameLoop consoleLoop = Start(ShowProgram::Console, console);
-  RunFrameLoop(consoleLoop, console);
-  EXPECT_EQ(console.sleeps, 1u);   // only before the first frame
-}
-
-TEST_F(FrameLoopTest, MuteKeyDebounceAndUpperCase) {
-  ScriptedPorts ports;
-  ports.quitAfterFrames = 80;
-  // "m" down and up in every frame up to 19, an "M" at 30, "m" again at 45..46.
-  ports.keys = [](uint32_t frame) {
-    if (frame <= 19) return std::vector<KeyRecord>{{0, 'm'}, {0, 'm'}};
-    if (frame == 30) return std::vector<KeyRecord>{{77, 'M'}};
-    if (frame == 45 || frame == 46) return std::vector<KeyRecord>{{0, 'm'}};
-    return std::vector<KeyRecord>{};
-  };
-  FrameLoop loop = Start(ShowProgram::Console, ports);
-  RunFrameLoop(loop, ports);
-  // The twentieth frame (index 19) toggles; the second toggle waits 20 frames.
-  EXPECT_EQ(ports.muteCalls, (std::vector<bool>{true, false}));
-  EXPECT_FALSE(loop.muted);
-}
-
-TEST_F(FrameLoopTest, EscapeAndMuteInOneBatchBothTakeEffect) {
-  ScriptedPorts ports;
-  ports.keys = [](uint32_t frame) {
-    if (frame == 25) return std::vector<KeyRecord>{{0, 'm'}, {kVirtualKeyEscape, 27}, {0, 'x'}};
-    return std::vector<KeyRecord>{};
-  };
-  FrameLoop loop = Start(ShowProgram::Console, ports);
-  RunFrameLoop(loop, ports);
-  EXPECT_EQ(ports.frameStarts.size(), 26u);
-  EXPECT_EQ(ports.muteCalls, (std::vector<bool>{true}));
-}
-
-TEST_F(FrameLoopTest, QuitRequestEndsBeforeTheNextFrame) {
-  ScriptedPorts ports;
-  ports.quitAfterFrames = 3;
-  FrameLoop loop = Start(ShowProgram::Console, ports);
-  RunFrameLoop(loop, ports);
-  EXPECT_EQ(ports.frameStarts.size(), 3u);
-}
-
-TEST(KeyRules, MuteDelayCountsDownBeforeKeysAreRead) {
-  FrameLoop loop(ShowProgram::Console);
-  const KeyRecord m{0, 'm'};
-  for (int frame = 0; frame < 19; ++frame) {
-    EXPECT_FALSE(ApplyConsoleKeys(loop, &m, 1).muteToggled) << frame;
+  for (const Case& c : cases) {
+    ScriptedPorts ports(c.quitAfterFrames);
+    if (c.music) ports.music = c.music;
+    if (c.keys) ports.keys = c.keys;
+    EXPECT_EQ(ports.Run(c.program).frameIndex, c.frames) << c.what;
+    EXPECT_EQ(ports.muteCalls, c.mutes) << c.what;
   }
-  EXPECT_TRUE(ApplyConsoleKeys(loop, &m, 1).muteToggled);
-  EXPECT_EQ(loop.muteDelay, kMuteDebounceFrames);
-  EXPECT_TRUE(loop.muted);
-  const KeyRecord escapeUp{kVirtualKeyEscape, 0};
-  EXPECT_TRUE(ApplyConsoleKeys(loop, &escapeUp, 1).quit);
+}
+
+TEST(FrameLoop, FailedPositionConsoleCountsFramesWindowShowsNoEffect) {
+  ScriptedPorts console(15), window(15);
+  console.music = [](uint32_t f, uint32_t* p) {   // frame 5 accepted, yet without a position
+    return *p = f == 5 ? 0xFFFFFFFFu : 12345, f == 5 ? kOk : kNotReady;
+  };
+  window.music = [](uint32_t, uint32_t* p) { return *p = 500, kNotReady; };
+  console.Run(ShowProgram::Console);
+  for (uint32_t i = 0; i < 15; ++i) EXPECT_EQ(console.frameTimes.at(i), i * 16) << i;
+  window.Run(ShowProgram::Window);
+  EXPECT_EQ(window.frameTimes, std::vector<uint32_t>(15, kFailedClockMs));   // a time outside every effect
+}
+
+TEST(FrameLoop, TheGridHoldsThroughLateFrames) {
+  // Frame 3 takes 50 ms: the next frames start at once until the grid is met.
+  ScriptedPorts ports(12);
+  ports.music = [&ports](uint32_t f, uint32_t* p) { return ports.renderCostMs = f == 3 ? 50 : 0, *p = f * 16, kOk; };
+  const FrameLoop loop = ports.Run(ShowProgram::Console);
+  const std::vector<uint32_t> starts = {1001, 1017, 1033, 1049, 1099, 1099, 1099, 1113, 1129, 1145, 1161, 1177};
+  EXPECT_EQ(ports.frameStarts, starts);
+  EXPECT_EQ(loop.deadline, 1000 + 12 * kFrameMs);
+  // Always late: the window still sleeps once a frame, the console only before the first.
+  for (ShowProgram program : {ShowProgram::Window, ShowProgram::Console}) {
+    ScriptedPorts late(5, 40);
+    late.Run(program);
+    EXPECT_EQ(late.sleeps, program == ShowProgram::Window ? 5u : 1u);
+  }
 }
 
 }  // namespace

@@ -1,0 +1,173 @@
+// Reference values of the steps of the tunnel, the glow, the twister, the
+// skull logo and the liquid box: tables, timing, geometry, shading, camera
+// placement, background levels and the skull's glow.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "engine/core/angle_tables.h"
+#include "engine/effects/effects.h"
+#include "engine/effects/mesh_scenes.h"
+#include "engine/effects/twister.h"
+#include "engine/render3d/fixed_math.h"
+#include "engine/render3d/mesh.h"
+#include "engine/resources/resource_table.h"
+
+namespace {
+
+TEST(Tunnel, TableSamplesAndCreditTiming) {
+  EffectTunnel* tunnel = new EffectTunnel("Tunnel", 14000, 45000);
+  // x, y from the axis; angle in 128ths of a turn (-63..64), depth about 1000 / radius.
+  const int samples[][4] = {{0, 0, 0, 10000}, {1, 0, 0, 1000},  {-1, 0, 64, 1000}, {0, 1, 30, 499}, {0, -1, -30, 499},
+                            {1, 1, 22, 447},  {-1, -1, -41, 447}, {10, 0, 0, 100}, {0, 10, 31, 49}, {-64, -64, -41, 6}};
+  for (const auto& [x, y, angle, depth] : samples) {
+    EXPECT_EQ(tunnel->angle[y + 64][x + 64], angle) << x << ", " << y;
+    EXPECT_EQ(tunnel->depth[y + 64][x + 64], depth) << x << ", " << y;
+  }
+  delete tunnel;
+  ResourceTable::Release();
+  // Four credits of 7.5 s, each fading in and out over 500 ms; none after 30 s.
+  const std::tuple<uint32_t, int, float> steps[] = {
+      {0, 0, 0.0f},       {250, 0, 0.5f},    {499, 0, 0.998f},   {500, 0, 1.0f},   {7000, 0, 1.0f},  {7250, 0, 0.5f},
+      {7499, 0, 0.002f},  {7500, 1, 0.0f},   {8000, 1, 1.0f},    {15000, 2, 0.0f}, {22499, 2, 0.002f},
+      {22500, 3, 0.0f},   {29999, 3, 0.002f}, {30000, 0, 0.0f},  {30500, 0, 0.0f}, {31000, 0, 0.0f}};
+  for (const auto& [ms, credit, fade] : steps) {
+    EXPECT_EQ(EffectTunnel::CreditAt(ms), credit) << ms;
+    EXPECT_FLOAT_EQ(EffectTunnel::CreditFadeAt(ms), fade) << ms;
+  }
+}
+
+TEST(Glow, DistanceTableKeepsTheFloatRootsRounding) {
+  EffectGlow glow("Glow", 44000, 72000);
+  EXPECT_EQ(glow.distance[64][64], 0.0f);
+  EXPECT_EQ(glow.distance[64 + 4][64 + 3], 25.0f);
+  // (-64, -64): sqrt(8192) rounded to float, squared: 8191.9995, not 8192.
+  EXPECT_NEAR(glow.distance[0][0], 8191.9995f, 0.0002f);
+  EXPECT_NE(glow.distance[0][0], 8192.0f);
+}
+
+TEST(Twister, FrameGeometryWorkedInSinglePrecision) {
+  // At 0 every row shows map row 72 (550 mod 239) shifted by 5 rows per row.
+  // At 12345 ms the twist is negative, so the row offsets truncate toward
+  // zero (-1.57 gives -1, -9.67 gives -9). 30000 ms is the last frame.
+  struct Case { uint32_t ms; int32_t base; uint32_t scroll; std::vector<std::tuple<int, int32_t, int32_t>> rows; };
+  const Case cases[] = {
+      {0, 50, 0, {{0, 72, 0}, {1, 72, 5}, {49, 72, 245}}},
+      {1000, 92, 125, {{10, 102, -1}, {49, 50, 277}}},
+      {12345, 705, 1543, {{0, 10, 0}, {10, 9, 51}, {49, 1, 250}}},
+      {30000, 1557, 3750, {{0, 145, 0}, {49, 120, -1}}},
+  };
+  for (const Case& c : cases) {
+    const TwisterFrame f = TwisterFrameAt(c.ms);
+    EXPECT_EQ(f.base, c.base) << c.ms;
+    EXPECT_EQ(f.scroll, c.scroll) << c.ms;
+    for (const auto& [r, mapRow, shift] : c.rows) {
+      EXPECT_EQ(TwisterMapRow(f, r), mapRow) << c.ms << " row " << r;
+      EXPECT_TRUE(shift < 0 || TwisterRowShift(f, r) == shift) << c.ms << " row " << r;   // -1: not worked out
+    }
+  }
+  EXPECT_NEAR(TwisterFrameAt(12345).twist, -0.20745677f, 1e-6f);
+  // A frame far outside the show's range still lands inside the map.
+  const TwisterFrame odd{0, -100000, 5.5f, 2.25f};
+  for (int r = 0; r < kScreenHeight; ++r) {
+    EXPECT_TRUE(TwisterMapRow(odd, r) >= 0 && TwisterMapRow(odd, r) < kTwisterMapRows) << r;
+  }
+}
+
+TEST(Twister, Shading) {
+  EXPECT_EQ(TwisterRowLight(0), 0.0f);
+  EXPECT_NEAR(TwisterRowLight(25), 1.2f, 1e-4f);
+  // texel, map red, map blue, row light, level: a fully lit interior at the
+  // middle row; fully dark, then the same pixel as an edge (red below 70 or
+  // above 250) gets 0.3; the top row lights edges only; a negative light is 0.
+  const std::tuple<uint32_t, uint32_t, uint32_t, float, uint32_t> cases[] = {
+      {50, 100, 0, TwisterRowLight(25), 59},   {200, 100, 255, 1.2f, 0},  {200, 69, 255, 1.2f, 60},
+      {200, 70, 255, 1.2f, 0},                 {200, 250, 255, 1.2f, 0},  {200, 251, 255, 1.2f, 60},
+      {100, 100, 0, TwisterRowLight(0), 0},    {100, 20, 0, TwisterRowLight(0), 30}, {100, 100, 0, -1.0f, 0},
+      {255, 30, 0, TwisterRowLight(25), 382},   // the largest level: unlimited
+  };
+  for (const auto& [texel, red, blue, light, level] : cases) {
+    EXPECT_EQ(TwisterLevel(texel, red, blue, light), level) << texel << " " << red << " " << blue << " " << light;
+  }
+  // Levels above 255 carry into the hue: a product of 300 is level 44 on hue 231.
+  EXPECT_EQ(CellOrCarriedLevel(0x01E60032, 300), 0x01E72C32u);
+}
+
+TEST(MeshScenes, CameraAndMeshPlacement) {
+  BuildAngleTables();
+  Camera camera;
+  Mesh mesh;
+  auto placed = [&]() {
+    return std::vector<int32_t>{camera.angleX, camera.angleY, camera.angleZ, camera.x, camera.y, camera.z,
+                                mesh.angleX,   mesh.angleY,   mesh.angleZ,   mesh.focal};
+  };
+  // The skull: camera x from SinTable[0] = 0, y 14.0, z from CosTable[0] = -65535.
+  PlaceSkull(0, camera, mesh);
+  EXPECT_EQ(placed(),
+            (std::vector<int32_t>{0x4000, 3500, 4000, 4000, 0xE0000, -65535 - 132072, 12000, 0, 1875 * 16, 0xC80000}));
+  // The turn loses one step every 3 ms, floored; past 10500 ms only the low 16 bits count.
+  PlaceSkull(3002, camera, mesh);
+  EXPECT_EQ(camera.angleY, 3500 - 1000);
+  PlaceSkull(12000, camera, mesh);
+  camera.Update();
+  EXPECT_EQ(camera.angleY, 65036);
+  // x sways through SinTable[(t & 0x1FFF) x 8], z through CosTable[(t & 0x3FFF) x 4].
+  PlaceSkull(8192 + 1024, camera, mesh);
+  EXPECT_EQ(camera.x, -46340 + 4000);
+  PlaceSkull(8192, camera, mesh);
+  EXPECT_EQ(camera.z, 65535 - 132072);
+  // The emblem's spin: (t + 1875) x 16 reaches a whole turn at 2221 ms.
+  PlaceSkull(2221, camera, mesh);
+  EXPECT_EQ(mesh.angleZ, 65536);
+
+  // The liquid box at its start, whatever another effect left in the camera.
+  camera.x = camera.z = camera.angleZ = 12345;
+  PlaceLiquidBox(0, camera, mesh);
+  EXPECT_EQ(placed(), (std::vector<int32_t>{0x4000, 0, 0, 0, 30 << 16, 0, 0, 0, 0, 0xC80000}));
+  // A quarter period in, s1 = sin(1.5) rounded to float: the camera tilts
+  // the other way from the quarter turn and is 39.97 away.
+  PlaceLiquidBox(1500, camera, mesh);
+  EXPECT_EQ(camera.angleX, 0x4000 + static_cast<int32_t>(static_cast<float>(std::sin(1.5)) * 655.36f));
+  EXPECT_NEAR(camera.y / 65536.0, 30.0 + 10.0 * std::sin(1.5), 1e-4);
+  // The tumble: angleZ repeats every 4096 ms, angleX every 16384 ms.
+  PlaceLiquidBox(16384, camera, mesh);
+  EXPECT_EQ(std::pair(mesh.angleX, mesh.angleZ), std::pair(196608, 262144));
+}
+
+TEST(MeshScenes, NoiseBackgroundLevelRounding) {
+  // Just under a half: the addition in double keeps it below the next level.
+  const std::pair<float, uint32_t> cases[] = {{49.5f, 50}, {49.49f, 49}, {50.0f, 50}, {73.2f, 50}, {0.49f, 0},
+                                               {0.5f, 1},   {-3.0f, 0},   {-0.0f, 0},  {std::nextafter(0.5f, 0.0f), 0}};
+  for (const auto& [sum, level] : cases) EXPECT_EQ(NoiseBackgroundLevel(sum), level) << sum;
+}
+
+TEST(SkullGlow, PassesAndTheirSum) {
+  const Cell ground = 0x01DC0032;   // the skull's cleared screen
+  std::vector<Cell> src(kScreenCells, ground), a(kScreenCells), b(kScreenCells);
+  // One cell at level 60 in row 0 counts six times there (taps -5..0), five
+  // times in row 1, four in row 2: 360, 300, 240 / 11 x 4 - 70. Row 49
+  // counts five times itself.
+  src[7] = CellWithLevel(ground, 60);
+  src[49 * 80 + 79] = CellWithLevel(ground, 60);
+  SkullGlowLastPass(src.data(), b.data());
+  const std::pair<int, uint32_t> levels[] = {{7, 60}, {87, 39}, {167, 17}, {247, 0}, {6, 0}, {3999, 39}, {3919, 17}};
+  for (const auto& [i, level] : levels) EXPECT_EQ(b[i], CellWithLevel(ground, level)) << i;
+  // A flat level keeps 10 / 11 per plain pass, truncated each time:
+  // 77 -> 70 -> 63 -> 57, then 570 / 11 x 4 - 70 = 137.27; the kind, hue and
+  // saturation of the source stay.
+  std::fill(src.begin(), src.end(), DarkCellAtLevel(77));
+  SkullGlow(src.data(), a.data(), b.data());
+  EXPECT_EQ(std::count(b.begin(), b.end(), DarkCellAtLevel(137)), kScreenCells);
+  // Target, glow, sum: limited to 80, the target's other bits stay.
+  const Cell sums[][3] = {{DarkCellAtLevel(30), CellWithLevel(ground, 40), DarkCellAtLevel(70)},
+                          {DarkCellAtLevel(50), CellWithLevel(ground, 40), DarkCellAtLevel(80)},
+                          {CellWithLevel(ground, 0), CellWithLevel(kCellDark, 12), CellWithLevel(ground, 12)}};
+  for (int i = 0; i < 3; ++i) a[i] = sums[i][0], b[i] = sums[i][1];
+  AddGlowLevels(a.data(), b.data());
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(a[i], sums[i][2]) << i;
+}
+
+}  // namespace
