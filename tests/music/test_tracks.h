@@ -15,14 +15,6 @@ struct TrackShape {
 };
 
 std::vector<uint8_t> MakeSineMp3(const TrackShape& shape);
-// The exact number of PCM frames of a shape: round(seconds * rate).
-uint64_t ShapeFrames(const TrackShape& shape);
-
 void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
-
-// Variations of a good track.
-std::vector<uint8_t> Truncated(std::vector<uint8_t> bytes, size_t keep);
-std::vector<uint8_t> WithNoise(std::vector<uint8_t> bytes, size_t at, size_t count, uint32_t seed);
-std::vector<uint8_t> NoiseBytes(size_t count, uint32_t seed);
-// An ID3v2 tag in front (with `paddingBytes` of zero padding) and an ID3v1 tag at the end.
-std::vector<uint8_t> WithId3Tags(const std::vector<uint8_t>& bytes, size_t paddingBytes);
+// The first `keep` bytes of a track, with `noise` pseudo-random bytes written over them from `at`.
+std::vector<uint8_t> Damaged(const std::vector<uint8_t>& track, size_t keep, size_t at = 0, size_t noise = 0);

@@ -4,7 +4,11 @@
 // one program side by side. A case started without the environment that
 // tests/CMakeLists.txt gives every case fails at once: that is how a lost
 // property shows up instead of cases silently sharing a directory.
+// A death test's child process (gtest re-runs the program for it, with the
+// listeners switched off) starts in the case's directory too.
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +22,8 @@ namespace {
 
 // Every variable the harness sets for a case; the scratch root comes first.
 const char* const kRequiredEnvironment[] = {"LUMEN_TEST_SCRATCH", "LUMEN_SHOW_DATA_DIR", "LUMEN_BINARY_DIR"};
+// The running case's directory, for the death-test children it starts.
+const char* const kCaseDirectory = "LUMEN_TEST_CASE_DIR";
 
 class ScratchDirectories : public ::testing::EmptyTestEventListener {
  public:
@@ -35,6 +41,7 @@ class ScratchDirectories : public ::testing::EmptyTestEventListener {
       std::exit(1);
     }
     fs::current_path(dir_);
+    setenv(kCaseDirectory, dir_.c_str(), 1);
   }
 
   void OnTestEnd(const ::testing::TestInfo& info) override {
@@ -55,7 +62,18 @@ class ScratchDirectories : public ::testing::EmptyTestEventListener {
 }  // namespace
 
 int main(int argc, char** argv) {
+  bool deathTestChild = false;
+  for (int i = 1; i < argc; ++i)
+    deathTestChild = deathTestChild || std::string(argv[i]).rfind("--gtest_internal_run_death_test", 0) == 0;
   ::testing::InitGoogleTest(&argc, argv);
+  if (deathTestChild) {
+    const char* dir = std::getenv(kCaseDirectory);
+    if (dir == nullptr || chdir(dir) != 0) {
+      std::fprintf(stderr, "test harness: death test started outside its case's directory\n");
+      return 1;
+    }
+    return RUN_ALL_TESTS();
+  }
   if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();   // ctest's discovery step
   for (const char* name : kRequiredEnvironment) {
     const char* value = std::getenv(name);
