@@ -1,0 +1,283 @@
+// Meshes: the ".ase.bin" loader and what it rejects, the projection, and the
+// rasteriser (which faces draw, the screen edges, the depth test, texel
+// clamping, corners too far out for 16.16 that must neither trap nor write
+// astray). Files are written by hand (big-endian counts, little-endian
+// words), independent of the show data generator's writer.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <numeric>
+#include <random>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "engine/core/angle_tables.h"
+#include "engine/core/text_screen.h"
+#include "engine/render3d/mesh.h"
+#include "engine/resources/bitmap.h"
+
+namespace {
+
+constexpr int32_t kOne = 0x10000;
+
+// The file of these records under a header of the given counts.
+std::vector<uint8_t> Encode(std::array<uint32_t, 3> counts, const std::vector<MeshVertex>& vertices,
+                            const std::vector<MeshFace>& faces, const std::vector<MeshUV>& uvs,
+                            const std::vector<MeshFaceUV>& faceUVs) {
+  std::vector<uint8_t> out;
+  auto word = [&out](int64_t v, bool big = false) {
+    for (int k = 0; k < 4; ++k) out.push_back(static_cast<uint8_t>(v >> (big ? 24 - 8 * k : 8 * k)));
+  };
+  for (uint32_t count : counts) word(count, true);
+  for (const MeshVertex& v : vertices) {
+    for (int32_t w : {v.px, v.py, v.pz, v.nx, v.ny, v.nz, v.tnx, v.tny, v.tnz}) word(w);
+  }
+  for (const MeshFace& f : faces) {
+    for (int32_t w : {f.corner[0], f.corner[1], f.corner[2], f.spare[0], f.spare[1], f.spare[2], f.mapping}) word(w);
+  }
+  for (const MeshUV& uv : uvs) word(uv.u), word(uv.v);
+  for (const MeshFaceUV& f : faceUVs) {
+    for (int32_t w : {f.t[0], f.t[1], f.t[2], f.spare[0], f.spare[1], f.spare[2], f.spare[3]}) word(w);
+  }
+  return out;
+}
+
+std::unique_ptr<Mesh> FromBytes(const std::vector<uint8_t>& bytes, const Bitmap* uv = nullptr,
+                                const Bitmap* env = nullptr) {
+  return std::unique_ptr<Mesh>(Mesh::FromBytes("test.ase.bin", bytes.data(), bytes.size(), uv, env));
+}
+
+// 8 vertices, 12 faces (every third environment-mapped), 14 coordinates.
+struct ExampleFile {
+  std::vector<MeshVertex> vertices;
+  std::vector<MeshFace> faces;
+  std::vector<MeshUV> uvs;
+  std::vector<MeshFaceUV> faceUVs;
+  ExampleFile() {
+    for (int i = 0; i < 8; ++i) vertices.push_back({i - 3, i * 0x8000, i << 20, 0, 1 - i, i, 7 * i, 8, 9 * i});
+    for (int i = 0; i < 12; ++i) {
+      faces.push_back({{i % 8, (i + 3) % 8, (i + 5) % 8}, {i, -i, 0x5A5A5A5A}, i % 3 ? i % 3 - 2 : kMeshMappingEnv});
+      faceUVs.push_back({{i, i + 1, 13}, {i, 2 * i, 3 * i, -77}});
+    }
+    for (int i = 0; i < 14; ++i) uvs.push_back({i * 0x12345 + 0x1999, 0xFE0000 - i * 0x10000});
+    faceUVs[9].t[0] = -1;   // environment-mapped faces never read their texture indices
+    faceUVs[9].t[1] = 99;
+  }
+  std::vector<uint8_t> Bytes(std::array<uint32_t, 3> counts = {8, 12, 14}) const {
+    return Encode(counts, vertices, faces, uvs, faceUVs);
+  }
+};
+
+// Through the resource table's file fallback (the pack has no such name);
+// bytes after the last record are ignored.
+TEST(MeshLoader, RoundTrip) {
+  const ExampleFile file;
+  std::vector<uint8_t> bytes = file.Bytes();
+  ASSERT_TRUE(bytes.size() == 1084u && MeshFileBytes(8, 12, 14) == 1084u);
+  bytes.resize(1200, 0xC3);
+  std::ofstream("example.ase.bin").write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  const std::unique_ptr<Mesh> mesh(Mesh::Load("example.ase.bin", nullptr, nullptr));
+  ASSERT_TRUE(mesh->vertexCount == 8 && mesh->faceCount == 12 && mesh->uvCount == 14);
+  EXPECT_EQ(std::memcmp(mesh->vertices, file.vertices.data(), 8 * sizeof(MeshVertex)), 0);
+  EXPECT_EQ(std::memcmp(mesh->faces, file.faces.data(), 12 * sizeof(MeshFace)), 0);
+  EXPECT_EQ(std::memcmp(mesh->uvs, file.uvs.data(), 14 * sizeof(MeshUV)), 0);
+  EXPECT_EQ(std::memcmp(mesh->faceUVs, file.faceUVs.data(), 12 * sizeof(MeshFaceUV)), 0);
+  EXPECT_EQ(FromBytes(Encode({0, 0, 0}, {}, {}, {}, {}))->faceCount, 0);
+}
+
+// Fatal() prints on standard output; the death test watches standard error.
+TEST(MeshLoaderDeathTest, DamagedFilesEndTheProgramNamingThem) {
+  auto with = [](void (*change)(ExampleFile&)) {
+    ExampleFile file;
+    change(file);
+    return file.Bytes();
+  };
+  const std::pair<std::vector<uint8_t>, const char*> cases[] = {
+      {{0, 0, 0, 1, 0, 0}, "6 bytes, shorter than its 12-byte header"},
+      {[] { auto bytes = ExampleFile().Bytes(); return bytes.pop_back(), bytes; }(),
+       "1083 bytes, but 8 vertices, 12 faces and 14 coordinates need 1084"},
+      // 36 x 0x071C71C8 = 2^32 + 32 and 56 x 0x04924925 = 2^32 + 24: sizes
+      // that wrap in 32 bits to 68 bytes, which the file easily holds.
+      {ExampleFile().Bytes({0x071C71C8u, 0x04924925u, 0}),
+       "1084 bytes, but 119304648 vertices, 76695845 faces and 0 coordinates need 8589934660"},
+      {ExampleFile().Bytes({~0u, ~0u, ~0u}), "1084 bytes, but 4294967295 vertices, .* need 429496729512"},
+      {with([](ExampleFile& f) { f.faces[7].corner[1] = 8; }), "face 7 names vertex 8 of 8"},
+      {with([](ExampleFile& f) { f.faces[7].corner[2] = -1; }), "face 7 names vertex -1 of 8"},
+      {with([](ExampleFile& f) { f.faceUVs[4].t[2] = 14; }), "face 4 names texture coordinate 14 of 14"},
+      {with([](ExampleFile& f) { f.faceUVs[4].t[0] = -3; }), "face 4 names texture coordinate -3 of 14"},
+  };
+  for (const auto& [bytes, message] : cases) {
+    std::ofstream("broken.ase.bin").write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    EXPECT_EXIT((dup2(STDERR_FILENO, STDOUT_FILENO), Mesh::Load("broken.ase.bin", nullptr, nullptr)),
+                ::testing::ExitedWithCode(255), std::string("^mesh \"broken.ase.bin\" is damaged: ") + message + "\n$");
+  }
+}
+
+// The camera position is added to the object's, not subtracted: (3.0, -1.0,
+// 4.0) + (-2.0, 0.5, 6.0) is view (1.0, -0.5, 10.0), which at focal 200.0
+// projects to column 40 + 20, row 25 - 10. A view depth of 0 becomes the
+// smallest.
+TEST(MeshTransform, ProjectsTheReferenceVertex) {
+  BuildAngleTables();
+  Camera& camera = *TextScreen::Get()->camera;
+  // Mesh x, y, z; camera x, y, z; focal; column, row, depth.
+  const int32_t cases[][10] = {{3 * kOne, -kOne, 4 * kOne, -2 * kOne, 0x8000, 6 * kOne, 200 * kOne, 60, 15, 10 * kOne},
+                               {256, -512, 0, 0, 0, 0, 256, 41, 23, 1}};
+  for (const auto& c : cases) {
+    std::unique_ptr<Mesh> mesh = FromBytes(Encode({1, 0, 0}, {MeshVertex{}}, {}, {}, {}));
+    std::tie(mesh->x, mesh->y, mesh->z, mesh->focal) = std::tie(c[0], c[1], c[2], c[6]);
+    camera = Camera{};   // a matrix of exactly 1.0, which Camera::Update never gives
+    std::tie(camera.x, camera.y, camera.z) = std::tie(c[3], c[4], c[5]);
+    mesh->Transform();
+    EXPECT_EQ(std::tie(mesh->screenX[0], mesh->screenY[0], mesh->depth[0]), std::tie(c[7], c[8], c[9]));
+  }
+}
+
+constexpr uint32_t kUV = 0x00100000, kEnv = 0x00200000;   // texel markers of the two textures
+using Corners = std::vector<std::array<int32_t, 3>>;      // column, row, 16.16 depth
+
+// Texel i holds marker | i, so a written cell names the texel it came from.
+Bitmap IndexTexture(uint32_t width, uint32_t height, uint32_t marker, std::vector<uint32_t>& storage) {
+  storage.resize(size_t{width} * height);
+  std::iota(storage.begin(), storage.end(), marker);   // marker | i: markers have no bits below 2^20
+  return Bitmap{static_cast<int32_t>(storage.size()), storage.data(), width, height};
+}
+
+// Corners projected by hand (no transform runs), all normals (0, 0, 0); face
+// k joins corners 3k..3k + 2 by mappings[k]; every coordinate reads texel 0.
+// The screen's cells and depths, cleared as the effects clear them before a
+// draw, lie in the middle of buffers three screens long, so that writes
+// astray show (depths are written with cells).
+struct Scene {
+  static constexpr Cell kEmpty = 0xAAAAAAAA;
+  std::vector<uint32_t> uvStore, envStore;
+  Bitmap uvTexture = IndexTexture(256, 256, kUV, uvStore), envTexture = IndexTexture(256, 256, kEnv, envStore);
+  std::vector<Cell> cells = std::vector<Cell>(3 * kScreenCells, kEmpty);
+  std::vector<int32_t> depths = std::vector<int32_t>(3 * kScreenCells, kMeshFarDepth);
+  std::unique_ptr<Mesh> mesh;
+  Scene(const Corners& corners, const std::vector<int32_t>& mappings) {
+    std::vector<MeshFace> faces;
+    for (int k = 0; k < std::ssize(mappings); ++k) faces.push_back({{3 * k, 3 * k + 1, 3 * k + 2}, {}, mappings[k]});
+    const std::array<uint32_t, 3> counts = {uint32_t(corners.size()), uint32_t(faces.size()), 1};
+    mesh = FromBytes(Encode(counts, std::vector<MeshVertex>(corners.size()), faces, {{0, 0}},
+                            std::vector<MeshFaceUV>(faces.size())), &uvTexture, &envTexture);
+    std::tie(mesh->target, mesh->depthBuffer) = std::tuple(&cells[kScreenCells], &depths[kScreenCells]);
+    for (size_t i = 0; i < corners.size(); ++i) {
+      std::tie(mesh->screenX[i], mesh->screenY[i], mesh->depth[i]) = std::tuple_cat(corners[i]);
+    }
+  }
+  Cell At(int column, int row) const { return cells[kScreenCells + row * kScreenWidth + column]; }
+  int Written(int first = kScreenCells, int count = kScreenCells) const {
+    return count - static_cast<int>(std::count(cells.begin() + first, cells.begin() + first + count, kEmpty));
+  }
+  bool RowWritten(int row) const { return Written(kScreenCells + row * kScreenWidth, kScreenWidth) > 0; }
+  bool WroteAstray() const { return Written(0, 3 * kScreenCells) != Written(); }
+};
+
+// Counter-clockwise, so facing: rows 10..19, columns 10..29.
+Corners Triangle(int32_t z = kOne) { return {{10, 10, z}, {10, 20, z}, {30, 20, z}}; }
+
+TEST(MeshDraw, OnlyFacingFacesWithACornerOnScreenDraw) {
+  const std::pair<Corners, int> cases[] = {   // corners, cells written
+      {{{10, 10, kOne}, {30, 20, kOne}, {10, 20, kOne}}, 0},     // clockwise
+      {{{10, 10, kOne}, {20, 15, kOne}, {40, 25, kOne}}, 0},     // collinear
+      {{{10, 10, kOne}, {10, 20, -1}, {30, 20, kOne}}, 0},       // a corner behind the camera
+      {{{-30, 10, kOne}, {-30, 20, kOne}, {-1, 20, kOne}}, 0},   // wholly left
+      {{{80, 10, kOne}, {80, 20, kOne}, {120, 20, kOne}}, 0},    // wholly right
+      {{{0, 10, kOne}, {-30, 10, kOne}, {-30, 20, kOne}}, 1},    // its tip at column 0
+      {{{0, 0, kOne}, {0, 40, kOne}, {16000, 40, kOne}}, 1 + 39 * 80},   // an area that wraps in 16.16
+      // Beyond 16.16 the columns wrap and edges that long have no reciprocal.
+      {{{10, 10, kOne}, {10, 20, kOne}, {40000, 20, kOne}}, 0},
+      {{{-20000, 10, kOne}, {-20000, 40, kOne}, {20000, 40, kOne}}, 0},
+      {{{10, -70000, kOne}, {10, 20, kOne}, {30, 20, kOne}}, 0},
+  };
+  for (const auto& [corners, written] : cases) {
+    Scene s(corners, {0});
+    s.mesh->Draw(nullptr);
+    EXPECT_EQ(s.Written(), written) << corners[1][0] << " " << corners[2][0];
+    EXPECT_FALSE(s.WroteAstray());
+  }
+  Scene s(Triangle(), {0});   // rows from the top corner to just above the bottom one
+  s.mesh->Draw(nullptr);
+  for (int row = 9; row <= 20; ++row) EXPECT_EQ(s.RowWritten(row), row >= 10 && row <= 19) << row;
+  Scene tall({{10, -300, kOne}, {10, 400, kOne}, {70, 400, kOne}}, {0});
+  tall.mesh->Draw(nullptr);
+  EXPECT_TRUE(tall.RowWritten(0) && tall.RowWritten(49) && !tall.WroteAstray());
+}
+
+// A cell takes the nearer face; at equal depth the one drawn first keeps
+// it; at the buffer's 100.0 nothing draws. Only mapping 1 reads the
+// environment, here its centre.
+TEST(MeshDraw, DepthTest) {
+  for (int32_t uvMapping : {0, 2, -1}) {
+    for (auto [uvZ, envZ] : {std::pair(5, 2), std::pair(2, 5), std::pair(3, 3), std::pair(100, 100)}) {
+      const bool uvFirst = uvMapping == 0;
+      Corners corners = Triangle((uvFirst ? uvZ : envZ) * kOne), second = Triangle((uvFirst ? envZ : uvZ) * kOne);
+      corners.insert(corners.end(), second.begin(), second.end());
+      Scene s(corners, uvFirst ? std::vector{uvMapping, 1} : std::vector{1, uvMapping});
+      s.mesh->Draw(nullptr);
+      const Cell uvOrEnv = uvZ < envZ || (uvZ == envZ && uvFirst) ? kUV : kEnv | (128 * 256 + 128);
+      EXPECT_EQ(s.At(12, 18), uvZ == 100 ? Scene::kEmpty : uvOrEnv) << uvZ << " " << envZ << " " << uvMapping;
+      EXPECT_EQ(s.depths[kScreenCells + 18 * 80 + 12], std::min(uvZ, envZ) * kOne);
+    }
+  }
+}
+
+TEST(MeshDrawSpan, InterpolatesFromTheLeftEndClipsToTheScreenAndClampsTexels) {
+  Scene s({}, {});
+  auto span = [&s](int32_t xa, int32_t xb, int32_t row, int32_t ua, int32_t ub, int32_t v = 2 * kOne) {
+    s.mesh->DrawSpan(xa, xb, row, ua, v, ub, v, kOne, kOne);
+  };
+  // 32 cells right to left, one texel each: the clipped end advances the texture.
+  span(16, -16, 0, 32 * kOne, 0);
+  EXPECT_TRUE(s.At(0, 0) == (kUV | (2 * 256 + 16)) && s.At(16, 0) == (kUV | (2 * 256 + 32)));
+  span(70, 102, 3, 0, 32 * kOne);
+  EXPECT_TRUE(s.At(79, 3) == (kUV | (2 * 256 + 9)) && !s.RowWritten(4));
+  // Rows off the screen, and spans too long for a reciprocal, write nothing.
+  const int32_t off[][3] = {{0, 79, -1}, {0, 79, 50}, {-40000, 40, 5}, {-32768, 32767, 5}, {INT32_MIN, INT32_MAX, 5}};
+  for (const auto& o : off) span(o[0], o[1], o[2], 0, kOne);
+  EXPECT_EQ(s.Written(), 17 + 10);
+  span(-32700, 40, 5, 0, kOne);   // 32740 cells: drawn
+  EXPECT_TRUE(s.RowWritten(5) && !s.WroteAstray());
+  // Texels are clamped to the texture (at most 256 columns); none reads black.
+  span(0, 1, 6, INT32_MIN, INT32_MIN, INT32_MAX);
+  EXPECT_TRUE(s.At(0, 6) == (kUV | (255 * 256)) && s.At(1, 6) == (kUV | (255 * 256)));
+  std::vector<uint32_t> store;
+  const Bitmap narrow = IndexTexture(16, 8, kUV, store);
+  s.mesh->SelectTexture(&narrow);
+  span(0, 1, 7, 3 * kOne, 300 * kOne);
+  EXPECT_TRUE(s.At(0, 7) == (kUV | (2 * 16 + 3)) && s.At(1, 7) == (kUV | (2 * 16 + 15)));
+  s.mesh->SelectTexture(nullptr);
+  span(0, 0, 8, 5 * kOne, 5 * kOne);
+  EXPECT_EQ(s.At(0, 8), 0u);
+}
+
+// Corners anywhere in the 32-bit range and normals anywhere: nothing is
+// written outside the screen.
+TEST(MeshDraw, ArbitraryCornersStayInsideTheScreen) {
+  std::mt19937 random(12345);
+  auto next = [&random] { return static_cast<int32_t>(random()); };
+  // Mostly near the screen, sometimes far out, sometimes anywhere.
+  auto coordinate = [&](int32_t centre) {
+    return (next() & 3) == 0 ? next() : (next() & 1) ? next() % 20000 : centre + next() % 80;
+  };
+  Corners corners;
+  for (int i = 0; i < 3000; ++i) corners.push_back({coordinate(40), coordinate(25), (next() & 0x7FFFFF) - (10 << 16)});
+  std::vector<int32_t> mappings(1000);
+  for (int32_t& m : mappings) m = next() & 1;
+  Scene s(corners, mappings);
+  for (int i = 0; i < 3000; ++i) s.mesh->vertices[i].tnx = next(), s.mesh->vertices[i].tny = next();
+  s.mesh->Draw(nullptr);
+  EXPECT_GT(s.Written(), 0);
+  EXPECT_FALSE(s.WroteAstray());
+}
+
+}  // namespace
