@@ -1,114 +1,106 @@
-// make_show_data as the build runs it: arguments, exit codes, files.
+// make_show_data as the build runs it: arguments, exit codes, the files it
+// writes (sizes, bytes identical on every run), and the PNG encoder under it.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <string>
+#include <tuple>
+
+#include <stb_image.h>
 
 #include "tests/support/run_tool.h"
-
-#include "tests/showdata/decoded_image.h"
 #include "tools/showdata/show_images.h"
+#include "tools/showdata/show_meshes.h"
 
 namespace {
+
+namespace fs = std::filesystem;
 
 RunResult RunTool(const std::string& args, const std::string& name) {
   return RunProgram(MAKE_SHOW_DATA_PATH, args, name);
 }
 
-std::filesystem::path FreshDir(const std::string& name) {
-  const std::filesystem::path dir = std::filesystem::current_path() / name;
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
-  return dir;
-}
-
-int LineCount(const std::string& text) {
-  int lines = 0;
-  for (char c : text) lines += c == '\n';
-  return lines;
-}
-
-TEST(MakeShowDataTool, WritesEveryImageTheSameOnEachRun) {
-  const std::filesystem::path a = FreshDir("tool_run_a");
-  const std::filesystem::path b = FreshDir("tool_run_b");
-  const RunResult first = RunTool("--out '" + a.string() + "'", "tool_run_a");
-  const RunResult second = RunTool("--out '" + b.string() + "'", "tool_run_b");
+TEST(MakeShowDataTool, WritesEveryFileAtItsSizeTheSameOnEachRun) {
+  // The sizes the engine's readers are written for.
+  const std::map<std::string, std::pair<int, int>> sizes = {
+      {"crud.png", {80, 50}}, {"vignette.png", {80, 50}}, {"3dfont.png", {336, 416}}, {"textmodechars.png", {256, 256}},
+      {"tunnel.png", {256, 256}}, {"pelkora.png", {80, 50}}, {"qx3.png", {80, 50}}, {"tovrik.png", {80, 50}},
+      {"sambral.png", {80, 50}}, {"wobbly.png", {256, 256}}, {"wobbly2.png", {256, 256}}, {"uvtwist.png", {75, 239}},
+      {"twisttex.png", {256, 256}}, {"twisttex2.png", {256, 256}}, {"env_red.png", {256, 256}},
+      {"env_red2.png", {256, 256}}, {"env_red3.png", {256, 256}}};
+  fs::create_directories("a"), fs::create_directories("b");
+  std::ofstream("a/crud.png") << "stale";  // an earlier run's file is replaced
+  const RunResult first = RunTool("--out a", "run_a");
+  const RunResult second = RunTool("--out b", "run_b");
   ASSERT_EQ(first.exitCode, 0) << first.err;
   ASSERT_EQ(second.exitCode, 0) << second.err;
   EXPECT_EQ(first.err, "");
+  EXPECT_EQ(showdata::ShowImages().size(), sizes.size());
   for (const showdata::ShowImage& entry : showdata::ShowImages()) {
     SCOPED_TRACE(entry.fileName);
-    const std::string bytes = ReadText(a / entry.fileName);
+    ASSERT_EQ(sizes.count(entry.fileName), 1u);
+    // Decoded the way the show decodes it, it is what the generator makes.
+    const std::string png = ReadText(fs::path("a") / entry.fileName);
+    int w = 0, h = 0, n = 0;
+    stbi_uc* pixels =
+        stbi_load_from_memory(reinterpret_cast<const stbi_uc*>(png.data()), int(png.size()), &w, &h, &n, 3);
+    ASSERT_NE(pixels, nullptr);
+    EXPECT_EQ(std::make_pair(w, h), sizes.at(entry.fileName));
+    const std::vector<uint8_t> rgb = entry.generate().rgb;
+    EXPECT_TRUE(rgb.size() == static_cast<size_t>(w * h * 3) && std::equal(rgb.begin(), rgb.end(), pixels));
+    stbi_image_free(pixels);
+  }
+  // Every file, meshes included, is the same bytes on the second run.
+  int files = 0;
+  for (const fs::directory_entry& f : fs::directory_iterator("a")) {
+    SCOPED_TRACE(f.path().string());
+    ++files;
+    const std::string bytes = ReadText(f.path());
     ASSERT_FALSE(bytes.empty());
-    EXPECT_TRUE(bytes == ReadText(b / entry.fileName));
-    // What the tool writes is what the generator makes.
-    const DecodedImage decoded = DecodePng(std::vector<uint8_t>(bytes.begin(), bytes.end()));
-    EXPECT_TRUE(decoded.rgb == entry.generate().rgb);
+    EXPECT_TRUE(bytes == ReadText(fs::path("b") / f.path().filename()));
   }
+  EXPECT_EQ(files, static_cast<int>(sizes.size() + showdata::ShowMeshes().size()));  // no ".part" left over
 }
 
-TEST(MakeShowDataTool, OverwritesFilesOfAnEarlierRun) {
-  const std::filesystem::path dir = FreshDir("tool_rerun");
-  std::ofstream(dir / "crud.png") << "stale";
-  const RunResult r = RunTool("--out '" + dir.string() + "'", "tool_rerun");
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-  const std::string bytes = ReadText(dir / "crud.png");
-  EXPECT_EQ(DecodePng(std::vector<uint8_t>(bytes.begin(), bytes.end())).width, 80);
-}
-
-TEST(MakeShowDataTool, HelpPrintsUsageAndSucceeds) {
-  const RunResult r = RunTool("--help", "tool_help");
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_NE(r.out.find("--out DIR"), std::string::npos) << r.out;
-}
-
-TEST(MakeShowDataTool, BadArgumentsFailWithOneLine) {
-  const std::filesystem::path dir = FreshDir("tool_bad_args");
-  const std::string out = "'" + dir.string() + "'";
-  struct Case {
-    std::string args;
-    const char* mentions;
+// Help succeeds; bad arguments exit with 2, unwritable output with 1, each
+// with one line that names the culprit, and neither leaves files behind.
+TEST(MakeShowDataTool, HelpBadArgumentsAndUnwritableOutput) {
+  fs::create_directories("out");
+  std::ofstream("not_a_dir") << "x";
+  // A file's name taken by a directory: writing fails even as root, where
+  // permission bits would not stop it. One image, one mesh.
+  fs::create_directories("image_blocked/3dfont.png");
+  fs::create_directories("mesh_blocked/box.ase.bin");
+  const std::tuple<const char*, int, const char*> cases[] = {
+      {"--help", 0, "--out DIR"}, {"-h", 0, "--out DIR"},
+      {"", 2, "--out"}, {"--out", 2, "--out"}, {"--out ''", 2, "--out"}, {"--frobnicate", 2, "--frobnicate"},
+      {"--out out extra", 2, "extra"}, {"--out out --out out", 2, "twice"},
+      {"--out no_such_dir/below", 1, "no_such_dir/below"}, {"--out not_a_dir", 1, "not_a_dir"},
+      {"--out image_blocked", 1, "image_blocked/3dfont.png"}, {"--out mesh_blocked", 1, "mesh_blocked/box.ase.bin"},
   };
-  const Case cases[] = {
-      {"", "--out"},
-      {"--out", "--out"},
-      {"--out ''", "--out"},
-      {"--frobnicate", "--frobnicate"},
-      {"--out " + out + " extra", "extra"},
-      {"--out " + out + " --out " + out, "twice"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.args);
-    const RunResult r = RunTool(c.args, "tool_bad_args");
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_EQ(LineCount(r.err), 1) << r.err;
-    EXPECT_NE(r.err.find(c.mentions), std::string::npos) << r.err;
+  for (const auto& [args, code, mentions] : cases) {
+    SCOPED_TRACE(args);
+    const RunResult r = RunTool(args, "run");
+    EXPECT_EQ(r.exitCode, code);
+    EXPECT_NE((code == 0 ? r.out : r.err).find(mentions), std::string::npos) << r.out << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), code == 0 ? 0 : 1) << r.err;
+    EXPECT_FALSE(fs::exists(std::string(mentions) + ".part"));
   }
-  // Nothing was written by any of them.
-  EXPECT_TRUE(std::filesystem::is_empty(dir));
+  EXPECT_TRUE(fs::is_empty("out"));
 }
 
-TEST(MakeShowDataTool, UnwritableOutputFailsWithOneLine) {
-  const RunResult missing = RunTool("--out no_such_dir/below", "tool_missing_dir");
-  EXPECT_EQ(missing.exitCode, 1);
-  EXPECT_EQ(LineCount(missing.err), 1) << missing.err;
-  EXPECT_NE(missing.err.find("no_such_dir/below"), std::string::npos) << missing.err;
-
-  // A plain file given as the directory.
-  std::ofstream("tool_not_a_dir") << "x";
-  const RunResult file = RunTool("--out tool_not_a_dir", "tool_not_a_dir");
-  EXPECT_EQ(file.exitCode, 1);
-  EXPECT_EQ(LineCount(file.err), 1) << file.err;
-
-  // An image's name taken by a directory: writing fails even as root, where
-  // permission bits would not stop it.
-  const std::filesystem::path dir = FreshDir("tool_blocked");
-  std::filesystem::create_directory(dir / "3dfont.png");
-  const RunResult blocked = RunTool("--out '" + dir.string() + "'", "tool_blocked");
-  EXPECT_EQ(blocked.exitCode, 1);
-  EXPECT_EQ(LineCount(blocked.err), 1) << blocked.err;
-  EXPECT_NE(blocked.err.find("3dfont.png"), std::string::npos) << blocked.err;
+TEST(ShowDataPng, RefusesBrokenImages) {
+  std::vector<uint8_t> png;
+  EXPECT_FALSE(showdata::EncodePng(showdata::RgbImage(), png));  // empty
+  showdata::RgbImage broken(4, 4);
+  broken.rgb.resize(5);  // pixel array of the wrong size
+  EXPECT_FALSE(showdata::EncodePng(broken, png));
+  EXPECT_FALSE(showdata::WritePng(broken, "broken.png"));
+  EXPECT_FALSE(fs::exists("broken.png") || fs::exists("broken.png.part"));
 }
 
 }  // namespace
