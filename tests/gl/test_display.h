@@ -1,67 +1,194 @@
-// What the window tests need around them: a private X server (Xvfb) for the
-// test process with software OpenGL, child processes bounded in time, and a
-// few looks at the server's windows and pixels.
+// What the window tests need around them: a private X server (Xvfb) for each
+// test process with software OpenGL, programs started and awaited, and looks
+// at the server's windows and pixels. Every wait polls for its condition
+// until a deadline far beyond any normal run, so that a loaded machine only
+// makes a test slower.
 #pragma once
 
-#include <sys/types.h>
+#include <GL/gl.h>
+#include <SDL.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
 
-#include <cstdint>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
-constexpr int kDisplayWidth = 1920;    // the virtual screen, pixels
-constexpr int kDisplayHeight = 1080;
+#include "engine/resources/bitmap.h"
+#include "frontends/gl/gl_window.h"
+#include "frontends/gl/text_mode_renderer.h"
 
-// Starts Xvfb on a display number it picks itself, and points DISPLAY at it
-// (with software GL, the X11 video driver, no Wayland and no session bus) for this process
-// and its children. The server dies with the test process. Empty on success,
-// else why not.
-std::string StartVirtualDisplay();
-void StopVirtualDisplay();
+// After gtest, whose names X's macros would take.
+#include <SDL_syswm.h>
+#include <X11/Xutil.h>
 
-// A child program: argv[0] is its path. It runs in workdir with extra
-// environment entries ("NAME=value", or "NAME" alone to remove one), its
-// standard output and error going to files; it dies with the test process.
-struct ChildProcess {
-  pid_t pid = -1;
-  int status = -1;   // the raw wait status once it has ended
+constexpr int kDisplayWidth = 1920, kDisplayHeight = 1080;   // the virtual screen, pixels
+
+template <typename Condition>
+bool WaitUntil(Condition condition) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+// A command (sh syntax) run in the background, whose standard output the
+// test reads; it dies with the test process at the latest.
+struct Program {
+  std::FILE* output;
+  int pid = 0, status = -1;
   bool ended = false;
+
+  explicit Program(const std::string& command)
+      : output(popen(("echo $$; exec setpriv --pdeathsig KILL " + command).c_str(), "r")) {
+    EXPECT_EQ(std::fscanf(output, "%d", &pid), 1);
+  }
+  ~Program() {
+    if (!Ended()) kill(pid, SIGKILL);
+    WaitUntil([&] { return Ended(); });
+    pclose(output);
+  }
+  bool Ended() { return ended || (ended = waitpid(pid, &status, WNOHANG) == pid); }
+  int ExitCode() const { return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1000; }
 };
-ChildProcess Spawn(const std::vector<std::string>& argv, const std::string& workdir,
-                   const std::vector<std::string>& environment, const std::string& outPath,
-                   const std::string& errPath);
-// Waits up to timeoutMs for the child to end; true when it has.
-bool WaitForExit(ChildProcess& child, int timeoutMs);
-// Kills (SIGKILL) and reaps a child that still runs.
-void KillChild(ChildProcess& child);
-// The exit code of an ended child; -1000 - signal when a signal ended it.
-int ExitCode(const ChildProcess& child);
 
-// Runs a short command (xdotool) to its end, at most timeoutMs; its exit code,
-// or -1 when it could not run or was killed for taking too long.
-int RunCommand(const std::vector<std::string>& argv, int timeoutMs, std::string* output = nullptr);
+// A key event through XTEST, with the pointer over the screen's top-left
+// corner where the show's windows lie: without a window manager, keys go to
+// the window under the pointer.
+inline void XdoKey(const std::string& action /* key, keydown, keyup */, const std::string& key) {
+  EXPECT_EQ(std::system(("xdotool mousemove 100 100 " + action + " " + key).c_str()), 0);
+}
 
-// Sends a key event through xdotool (XTEST) after moving the pointer over
-// the screen's top-left corner, where the show's windows lie: without a
-// window manager, keys go to the window under the pointer.
-bool XdoKey(const char* action /* "keydown" or "keyup" */, const char* key);
-
-std::string ReadFileText(const std::string& path);
-void SleepMs(int ms);
-
-// The X server's view of the show's windows.
 struct WindowInfo {
   unsigned long id = 0;
-  int x = 0, y = 0;              // client area's top-left on the screen
-  int width = 0, height = 0;     // client area
-  bool mapped = false;
+  int x = 0, y = 0, width = 0, height = 0;   // client area on the screen
 };
-// Mapped top-level windows whose title is title.
-std::vector<WindowInfo> FindWindows(const std::string& title);
-// Polls until exactly one mapped window titled title has the given client
-// size, at most timeoutMs.
-bool WaitForWindow(const std::string& title, int width, int height, int timeoutMs, WindowInfo* found);
-// Asks the window to close as a window manager does (WM_DELETE_WINDOW).
-bool SendCloseRequest(unsigned long window);
-// The screen's pixel at (x, y) as 0xRRGGBB.
-uint32_t ScreenPixel(int x, int y);
+
+// The mapped top-level windows titled title.
+inline std::vector<WindowInfo> FindWindows(const std::string& title) {
+  Display* display = XOpenDisplay(nullptr);
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned int count = 0;
+  XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
+  std::vector<WindowInfo> found;
+  for (unsigned int i = 0; i < count; ++i) {
+    XTextProperty name{};
+    XWindowAttributes a{};
+    if (XGetWMName(display, children[i], &name) && title == std::string(reinterpret_cast<char*>(name.value), name.nitems) &&
+        XGetWindowAttributes(display, children[i], &a) && a.map_state == IsViewable) {
+      found.push_back({children[i], a.x, a.y, a.width, a.height});
+    }
+    XFree(name.value);
+  }
+  XFree(children);
+  XCloseDisplay(display);
+  return found;
+}
+
+// Waits until exactly one window titled title has the client size.
+inline bool WaitForWindow(const std::string& title, int width, int height, WindowInfo* found) {
+  return WaitUntil([&] {
+    const std::vector<WindowInfo> windows = FindWindows(title);
+    if (windows.size() == 1) *found = windows[0];
+    return windows.size() == 1 && found->width == width && found->height == height;
+  });
+}
+
+// Asks a window to close as a window manager does (WM_DELETE_WINDOW).
+inline void SendCloseRequest(unsigned long window) {
+  Display* display = XOpenDisplay(nullptr);
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+  XSendEvent(display, window, False, NoEventMask, &event);
+  XCloseDisplay(display);
+}
+
+// The back buffer as RGB bytes, row 0 at the top, as the next swap shows it.
+inline std::vector<uint8_t> ReadBackBuffer(int width, int height) {
+  std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadBuffer(GL_BACK);
+  for (int y = 0; y < height; ++y) {
+    glReadPixels(0, height - 1 - y, width, 1, GL_RGB, GL_UNSIGNED_BYTE, &rgb[static_cast<size_t>(y) * width * 3]);
+  }
+  return rgb;
+}
+
+// The screen's top-left width x height pixels as RGB bytes.
+inline std::vector<uint8_t> ScreenPixels(int width, int height) {
+  Display* display = XOpenDisplay(nullptr);
+  XImage* image = XGetImage(display, DefaultRootWindow(display), 0, 0, width, height, AllPlanes, ZPixmap);
+  std::vector<uint8_t> rgb;
+  for (int i = 0; i < width * height; ++i) {
+    const unsigned long p = XGetPixel(image, i % width, i / width);
+    rgb.insert(rgb.end(), {static_cast<uint8_t>(p >> 16), static_cast<uint8_t>(p >> 8), static_cast<uint8_t>(p)});
+  }
+  XDestroyImage(image);
+  XCloseDisplay(display);
+  return rgb;
+}
+
+// What the headless rasteriser makes of the glyph records, with the show's
+// glyph image when none is given.
+inline std::vector<uint8_t> Rasterise(const Bitmap* image = nullptr) {
+  Bitmap* own = image == nullptr ? LoadBitmap("textmodechars.png") : nullptr;
+  std::vector<uint8_t> rgb(static_cast<size_t>(kTextModeWidth) * kTextModeHeight * 3);
+  RasteriseTextMode(GlyphCells(), image != nullptr ? *image : *own, rgb.data());
+  if (own != nullptr) ReleaseBitmap(own);
+  return rgb;
+}
+
+// A framed window opened for the test and closed after it. The events of its
+// making (mapping, exposure, focus) are all queued after a round trip to the
+// server and handled at once, so that a test's own events come last.
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(OpenWindow(false));
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    ASSERT_TRUE(SDL_GetWindowWMInfo(TheWindow().window, &info));
+    XSync(info.info.x11.display, False);
+    PumpMessages();
+    ClearGlyphCells();
+    ClearKeyState();
+  }
+  void TearDown() override { CloseWindow(); }
+};
+
+// Every test process runs its cases against an Xvfb server of its own,
+// which writes its display number once it accepts connections.
+class VirtualDisplay : public ::testing::Environment {
+  Program* server_ = nullptr;
+
+  void SetUp() override {
+    server_ = new Program("Xvfb -displayfd 1 -screen 0 1920x1080x24 -nolisten tcp -noreset 2>/dev/null");
+    int display = -1;
+    ASSERT_EQ(std::fscanf(server_->output, "%d", &display), 1) << "Xvfb did not start";
+    setenv("DISPLAY", (":" + std::to_string(display)).c_str(), 1);
+    // A look at the windows races with the show making and closing them: a
+    // window gone meanwhile is an answer, not a reason to end the process.
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    unsetenv("WAYLAND_DISPLAY");
+    setenv("SDL_VIDEODRIVER", "x11", 1);
+    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+    setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);   // no session bus for SDL to start
+  }
+  // SDL stays up: shutting its video down would unload the GL driver, whose
+  // own allocations would then look leaked.
+  void TearDown() override {
+    CloseWindow();
+    kill(server_->pid, SIGTERM);
+    WaitUntil([&] { return server_->Ended(); });
+    delete server_;
+  }
+};
+inline ::testing::Environment* const gVirtualDisplay = ::testing::AddGlobalTestEnvironment(new VirtualDisplay);

@@ -1,0 +1,118 @@
+// A real terminal for the console tests: one detached tmux pane on a private
+// server, read back with capture-pane. Every wait polls for its condition
+// until a deadline far beyond any normal run, so that a loaded machine only
+// makes a test slower.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+constexpr int64_t kDefaultColour = -1;            // else 0..15 (ANSI) or kRgbColour | 0xRRGGBB
+constexpr int64_t kRgbColour = int64_t{1} << 24;
+
+struct PaneCell {
+  std::string glyph = " ";   // UTF-8
+  int64_t fg = kDefaultColour, bg = kDefaultColour;
+};
+
+template <typename Condition>
+bool WaitUntil(Condition condition) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+// The SGR parameters capture-pane writes; false for any other.
+inline bool ApplySgr(const std::string& params, int64_t& fg, int64_t& bg) {
+  std::vector<int> n;
+  for (size_t at = 0, end = 0; at <= params.size(); at = end + 1) {
+    end = params.find(';', at) == std::string::npos ? params.size() : params.find(';', at);
+    n.push_back(end > at ? std::stoi(params.substr(at, end - at)) : 0);
+  }
+  for (size_t k = 0; k < n.size(); ++k) {
+    const int v = n[k];
+    int64_t& target = (v / 10) % 2 == 1 ? fg : bg;   // 3x and 9x set the foreground
+    if (v == 0) fg = bg = kDefaultColour;
+    else if (v == 39 || v == 49) target = kDefaultColour;
+    else if ((v >= 30 && v <= 37) || (v >= 40 && v <= 47)) target = v % 10;
+    else if ((v >= 90 && v <= 97) || (v >= 100 && v <= 107)) target = v % 10 + 8;
+    else if ((v == 38 || v == 48) && k + 4 < n.size() && n[k + 1] == 2) {
+      target = kRgbColour | n[k + 2] << 16 | n[k + 3] << 8 | n[k + 4];
+      k += 4;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+class TmuxPane {
+ public:
+  int columns, rows;
+
+  // Runs a shell script in a columns x rows pane, in the working directory,
+  // which also holds the server's socket.
+  TmuxPane(const std::string& script, int c, int r) : columns(c), rows(r) {
+    static int servers = 0;
+    socket_ = "tmux" + std::to_string(++servers);
+    std::ofstream(socket_ + ".sh") << script;
+    Run("new-session -d -x " + std::to_string(c) + " -y " + std::to_string(r) + " -s pane 'sh " + socket_ + ".sh'");
+  }
+  ~TmuxPane() { Run("kill-server 2>/dev/null"); }
+
+  // Standard output of a tmux command.
+  std::string Run(const std::string& args) const {
+    std::string out;
+    std::FILE* p = popen(("env -u TMUX tmux -S " + socket_ + " -f /dev/null " + args).c_str(), "r");
+    char buffer[4096];
+    for (size_t n; p != nullptr && (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;) out.append(buffer, n);
+    if (p != nullptr) pclose(p);
+    return out;
+  }
+  std::string Format(const std::string& format) const {
+    const std::string out = Run("display-message -p -t pane '" + format + "'");
+    return out.substr(0, out.find('\n'));
+  }
+
+  // The pane's cells; a failure when the capture holds what no terminal shows.
+  std::vector<PaneCell> Capture() const {
+    const std::string text = Run("capture-pane -p -e -N -t pane");
+    std::vector<PaneCell> cells(static_cast<size_t>(columns) * rows);
+    int x = 0, y = 0;
+    int64_t fg = kDefaultColour, bg = kDefaultColour;
+    for (size_t i = 0; i < text.size();) {
+      const unsigned char b = static_cast<unsigned char>(text[i]);
+      if (b == '\n') {
+        x = 0;
+        ++y;
+        ++i;
+      } else if (b == 0x1b) {
+        const size_t sgrEnd = text.find('m', i);
+        if (sgrEnd == std::string::npos || text[i + 1] != '[' || !ApplySgr(text.substr(i + 2, sgrEnd - i - 2), fg, bg)) {
+          ADD_FAILURE() << "capture not understood: " << text;
+          return cells;
+        }
+        i = sgrEnd + 1;
+      } else {
+        const size_t n = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
+        // Cells past the edge: a capture taken just before a resize took effect.
+        if (x < columns && y < rows) cells[static_cast<size_t>(y) * columns + x] = PaneCell{text.substr(i, n), fg, bg};
+        ++x;
+        i += n;
+      }
+    }
+    return cells;
+  }
+
+ private:
+  std::string socket_;
+};
