@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "engine/core/level_blur.h"
 #include "engine/core/text_screen.h"
 #include "engine/resources/bitmap.h"
 
@@ -9,75 +10,30 @@ namespace {
 
 constexpr int kMaxFinishedLevel = 80;
 
-inline int ClampX(int k) { return k < 0 ? 0 : (k >= kScreenWidth ? kScreenWidth - 1 : k); }
-inline int ClampY(int k) { return k < 0 ? 0 : (k >= kScreenHeight ? kScreenHeight - 1 : k); }
-inline float Limit255(float v) { return v < 0.0f ? 0.0f : (v > 255.0f ? 255.0f : v); }
-
-inline float ColumnTapSum(const Cell* src, int x, int y) {
-  float s = 0.0f;
-  for (int k = y - 5; k <= y + 4; ++k) s += static_cast<float>(CellLevel(src[ClampY(k) * kScreenWidth + x]));
-  return s;
-}
-
 // Blue byte of pixel i; images shorter than the screen read as 0 past their end.
 inline uint32_t BlueAt(const Bitmap* bitmap, int i) {
   if (bitmap == nullptr || bitmap->pixels == nullptr || i >= bitmap->pixelCount) return 0;
   return bitmap->pixels[i] & 0xFF;
 }
 
-}  // namespace
-
-namespace finishing {
-
-// Ten taps, five before the cell, the cell and four after; the divisor is 11.
-void BlurRows(const Cell* src, Cell* dst) {
-  for (int y = 0; y < kScreenHeight; ++y) {
-    const Cell* row = src + y * kScreenWidth;
-    for (int x = 0; x < kScreenWidth; ++x) {
-      float s = 0.0f;
-      for (int k = x - 5; k <= x + 4; ++k) s += static_cast<float>(CellLevel(row[ClampX(k)]));
-      const int v = static_cast<int>(Limit255(s / 11.0f));
-      dst[y * kScreenWidth + x] = CellWithLevel(row[x], static_cast<uint32_t>(v));
-    }
-  }
+// Three plain passes, then a vertical one that stretches contrast
+// (x 6 - 40), so that only bright clusters glow.
+const LevelBlur& PlainBlur() {
+  static const LevelBlur blur = LevelBlur::Make(1.0f, 0.0f);
+  return blur;
 }
-
-void BlurColumns(const Cell* src, Cell* dst) {
-  for (int x = 0; x < kScreenWidth; ++x) {
-    for (int y = 0; y < kScreenHeight; ++y) {
-      const int v = static_cast<int>(Limit255(ColumnTapSum(src, x, y) / 11.0f));
-      const int i = y * kScreenWidth + x;
-      dst[i] = CellWithLevel(src[i], static_cast<uint32_t>(v));
-    }
-  }
-}
-
-// The last vertical pass also stretches contrast and sums the glow, column by
-// column (the float total depends on that order).
-float BlurColumnsWithContrast(const Cell* src, Cell* dst) {
-  float total = 0.0f;
-  for (int x = 0; x < kScreenWidth; ++x) {
-    for (int y = 0; y < kScreenHeight; ++y) {
-      float v = ColumnTapSum(src, x, y) / 11.0f;
-      v = v * 6.0f;
-      v = v - 40.0f;
-      v = Limit255(v);
-      total += v;
-      const int i = y * kScreenWidth + x;
-      dst[i] = CellWithLevel(src[i], static_cast<uint32_t>(static_cast<int>(v)));
-    }
-  }
-  return total;
+const LevelBlur& ContrastBlur() {
+  static const LevelBlur blur = LevelBlur::Make(6.0f, 40.0f);
+  return blur;
 }
 
 // The glow is the blur enlarged 1.8x across and 2.2x down, anchored at glow
-// column 20, row 20; float quotients truncated toward zero.
+// column 20, row 20; float quotients truncated toward zero. Screen column x
+// samples glow column 20..63, row y glow row 20..42.
 int GlowSampleColumn(int x) { return 20 - static_cast<int>(static_cast<float>(x) / -1.8f); }
 int GlowSampleRow(int y) { return 20 - static_cast<int>(static_cast<float>(y) / -2.2f); }
 
-}  // namespace finishing
-
-using namespace finishing;
+}  // namespace
 
 FrameFinisher* FrameFinisher::Create() {
   FrameFinisher* finisher = new FrameFinisher;
@@ -96,10 +52,10 @@ void FrameFinisher::Destroy(FrameFinisher* finisher) {
 void FrameFinisher::Apply() { ApplyTo(TextScreen::Get()->cells); }
 
 void FrameFinisher::ApplyTo(Cell* cells) {
-  BlurRows(cells, glowA);
-  BlurColumns(glowA, glowB);
-  BlurRows(glowB, glowA);
-  const float total = BlurColumnsWithContrast(glowA, glowB);
+  BlurLevelRows(cells, glowA, PlainBlur());
+  BlurLevelColumns(glowA, glowB, PlainBlur());
+  BlurLevelRows(glowB, glowA, PlainBlur());
+  const float total = BlurLevelColumns(glowA, glowB, ContrastBlur());
 
   float n = static_cast<float>(std::sqrt(static_cast<double>(total)));
   n = n * 1.5f;

@@ -21,18 +21,3 @@ struct FrameFinisher {
   void Apply();
   void ApplyTo(Cell* cells);
 };
-
-// The passes of Apply, exposed so that their border and sampling rules can be
-// checked on their own.
-namespace finishing {
-// Ten-tap box blur along rows / columns (five before, the cell, four after,
-// clamped to the screen, divided by 11); other bits copied from src.
-void BlurRows(const Cell* src, Cell* dst);
-void BlurColumns(const Cell* src, Cell* dst);
-// BlurColumns with levels stretched to 6 s / 11 - 40; returns the float sum
-// of the stretched levels, added column by column.
-float BlurColumnsWithContrast(const Cell* src, Cell* dst);
-// Glow column (20..63) sampled by screen column x, glow row (20..42) by row y.
-int GlowSampleColumn(int x);
-int GlowSampleRow(int y);
-}  // namespace finishing

@@ -6,13 +6,12 @@
 // again over it (same transform), and the glow is added on top, limited to
 // level 80.
 
-#include <array>
 #include <cmath>
 #include <cstdint>
 
 #include "engine/core/angle_tables.h"
+#include "engine/core/level_blur.h"
 #include "engine/core/text_screen.h"
-#include "engine/effects/bloom.h"
 #include "engine/effects/effects.h"
 #include "engine/effects/mesh_scenes.h"
 #include "engine/render3d/fixed_math.h"
@@ -27,9 +26,6 @@ namespace {
 constexpr Cell kSkullClearCell = MakeRampCell(220, 0, kSaturationHalf);
 constexpr Cell kSkullNoiseCell = MakeRampCell(kHueDefault, 0, kSaturationFull);
 
-constexpr int kTaps = 10;                  // rows y-5..y+4
-constexpr int kMaxTapSum = kTaps * 255;    // 2550
-
 // Camera sway and set-up (16.16 and angle steps).
 constexpr int32_t kCameraTilt = 0x4000;             // a quarter turn about X
 constexpr uint32_t kCameraTurnStart = 3500;         // angle Y at t = 0
@@ -41,26 +37,10 @@ constexpr int32_t kEmblemTilt = 12000;
 constexpr uint32_t kEmblemSpinPhaseMs = 1875;
 constexpr uint32_t kEmblemSpinPerMs = 16;
 
-// The scaled last pass for every possible sum of ten levels. The sum is an
-// integer below 2551, exact in float in any order, so the table equals the
-// float quotient of the summed taps.
-const std::array<uint8_t, kMaxTapSum + 1>& GlowTable() {
-  static const std::array<uint8_t, kMaxTapSum + 1> table = [] {
-    std::array<uint8_t, kMaxTapSum + 1> t{};
-    for (int s = 0; s <= kMaxTapSum; ++s) {
-      float v = static_cast<float>(s) / 11.0f;
-      v = v * 4.0f;
-      v = v - 70.0f;
-      if (v < 0.0f) v = 0.0f;
-      if (v > 255.0f) v = 255.0f;
-      t[s] = static_cast<uint8_t>(static_cast<int>(v));
-    }
-    return t;
-  }();
-  return table;
+const LevelBlur& PlainBlur() {
+  static const LevelBlur blur = LevelBlur::Make(1.0f, 0.0f);
+  return blur;
 }
-
-inline int ClampRow(int y) { return y < 0 ? 0 : (y >= kScreenHeight ? kScreenHeight - 1 : y); }
 
 }  // namespace
 
@@ -92,33 +72,16 @@ void SkullBackground(uint32_t nowMs, Cell* target) {
   }
 }
 
+// x 4 - 70: only clusters of bright cells glow, a lone one hardly.
 void SkullGlowLastPass(const Cell* src, Cell* dst) {
-  const std::array<uint8_t, kMaxTapSum + 1>& table = GlowTable();
-  // One running sum per column, walked down the rows: add the row entering
-  // at y + 5, drop the one leaving at y - 5 (both clamped).
-  int sums[kScreenWidth];
-  for (int x = 0; x < kScreenWidth; ++x) {
-    int s = 0;
-    for (int k = -5; k <= 4; ++k) s += static_cast<int>(CellLevel(src[ClampRow(k) * kScreenWidth + x]));
-    sums[x] = s;
-  }
-  for (int y = 0; y < kScreenHeight; ++y) {
-    const Cell* row = src + y * kScreenWidth;
-    const Cell* entering = src + ClampRow(y + 5) * kScreenWidth;
-    const Cell* leaving = src + ClampRow(y - 5) * kScreenWidth;
-    Cell* out = dst + y * kScreenWidth;
-    for (int x = 0; x < kScreenWidth; ++x) {
-      out[x] = CellWithLevel(row[x], table[sums[x]]);
-      sums[x] += static_cast<int>(CellLevel(entering[x])) - static_cast<int>(CellLevel(leaving[x]));
-    }
-  }
+  static const LevelBlur blur = LevelBlur::Make(4.0f, 70.0f);
+  BlurLevelColumns(src, dst, blur);
 }
 
 void SkullGlow(const Cell* source, Cell* blurA, Cell* blurB) {
-  // The first three passes are the bloom's plain ones.
-  bloom::BlurRowsPlain(source, blurA);
-  bloom::BlurColumnsPlain(blurA, blurB);
-  bloom::BlurRowsPlain(blurB, blurA);
+  BlurLevelRows(source, blurA, PlainBlur());
+  BlurLevelColumns(blurA, blurB, PlainBlur());
+  BlurLevelRows(blurB, blurA, PlainBlur());
   SkullGlowLastPass(blurA, blurB);
 }
 
