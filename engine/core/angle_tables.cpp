@@ -2,15 +2,16 @@
 
 #include <cmath>
 
+#include "engine/core/float_math.h"
+
 int32_t SinTable[kAngleSteps];
 int32_t CosTable[kAngleSteps];
 
 void BuildAngleTables() {
-  // The decimal constant, not full-precision pi, and the angle accumulated by
-  // repeated addition: the tables' low bits depend on both.
-  const double pi0 = 3.141592653589;
-  const double delta = 2.0 * pi0 / 65536.0;
-  double x = -pi0;
+  // The show's decimal pi and the angle accumulated by repeated addition:
+  // the tables' low bits depend on both.
+  const double delta = 2.0 * kTablePi / 65536.0;
+  double x = -kTablePi;
   for (int i = 0; i < 16384; ++i) {
     SinTable[i] = static_cast<int32_t>(std::sin(x) * 65536.0);
     x += delta;

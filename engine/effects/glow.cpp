@@ -1,5 +1,6 @@
 #include <cmath>
 
+#include "engine/core/float_math.h"
 #include "engine/effects/effects.h"
 #include "engine/render3d/noise.h"
 
@@ -14,8 +15,6 @@ constexpr Cell kCloudCell = MakeRampCell(kHueDefault, 0, kSaturationFull);
 constexpr Cell kGlowCell = MakeRampCell(kHueDefault, 0, kSaturationHalf);
 
 // sin in double of a float argument, back to float.
-inline float SinF(float x) { return static_cast<float>(std::sin(static_cast<double>(x))); }
-
 }  // namespace
 
 EffectGlow::EffectGlow(const char* effectName, uint32_t start, uint32_t end) : Effect(effectName, start, end) {

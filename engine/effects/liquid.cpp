@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "engine/core/float_math.h"
 #include "engine/core/text_screen.h"
 #include "engine/effects/effects.h"
 #include "engine/effects/mesh_scenes.h"
@@ -23,8 +24,6 @@ constexpr uint32_t kBoxTumbleXPerMs = 12; // angle steps: one turn per 5.461 s
 constexpr uint32_t kBoxTumbleZPerMs = 16; // one turn per 4.096 s
 
 // sin in double of a float argument, back to float.
-inline float SinF(float x) { return static_cast<float>(std::sin(static_cast<double>(x))); }
-
 }  // namespace
 
 void PlaceLiquidBox(uint32_t localMs, Camera& camera, Mesh& mesh) {

@@ -1,14 +1,12 @@
 #include <cmath>
 
+#include "engine/core/float_math.h"
 #include "engine/effects/effects.h"
 #include "engine/effects/pixel_lookup.h"
 #include "engine/render3d/noise.h"
 #include "engine/resources/bitmap.h"
 
 namespace {
-
-// The show's value of pi for its tables (not the full-precision one).
-constexpr double kTablePi = 3.141592653589;
 
 constexpr uint32_t kCreditSlotMs = 7500;   // one credit image per slot
 constexpr uint32_t kCreditFadeMs = 500;    // fade in / out at each end of a slot

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "engine/core/float_math.h"
 #include "engine/effects/effects.h"
 #include "engine/effects/pixel_lookup.h"
 #include "engine/resources/bitmap.h"
@@ -16,8 +17,6 @@ constexpr uint32_t kTextureRows = 255;      // texture rows wrap modulo 255
 constexpr uint32_t kTextureColumns = 255;   // red 255 reads column 0
 
 // sin evaluated in double on a float argument, rounded back to float.
-inline float SinF(float a) { return static_cast<float>(std::sin(static_cast<double>(a))); }
-
 }  // namespace
 
 TwisterFrame TwisterFrameAt(uint32_t localMs) {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "engine/core/float_math.h"
 #include "engine/effects/bloom.h"
 #include "engine/effects/effects.h"
 #include "engine/effects/pixel_lookup.h"
@@ -22,8 +23,6 @@ constexpr int kLeftmostColumn = -4;    // pixels from here to column -1 cast onl
 constexpr uint32_t kScrollSteps = 1430;  // start-column period, never reached in 30 s
 
 // sin evaluated in double on a float argument, rounded back to float.
-inline float SinF(float a) { return static_cast<float>(std::sin(static_cast<double>(a))); }
-
 }  // namespace
 
 int32_t GreetingsStartColumn(uint32_t localMs) {
