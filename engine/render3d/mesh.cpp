@@ -79,12 +79,127 @@ EdgePoint EdgeIncrements(const EdgePoint& a, const EdgePoint& b, int32_t rows, b
   return d;
 }
 
-}  // namespace
+// A face's corners on screen in its own corner order, whole cells.
+struct ScreenCorners {
+  int32_t sx[3], sy[3];
+};
 
-uint64_t MeshFileBytes(uint32_t vertexCount, uint32_t faceCount, uint32_t uvCount) {
-  return kMeshHeaderBytes + kVertexBytes * uint64_t{vertexCount} +
-         (kFaceBytes + kFaceUVBytes) * uint64_t{faceCount} + kUVBytes * uint64_t{uvCount};
+// The rejections of a face, in their order; none but the area leaves a
+// trace. False when the face is not drawn.
+bool FrontFacing(Mesh& mesh, int32_t i, ScreenCorners& s) {
+  const int32_t* c = mesh.faces[i].corner;
+  if (mesh.depth[c[0]] < 0 || mesh.depth[c[1]] < 0 || mesh.depth[c[2]] < 0) return false;
+  for (int k = 0; k < 3; ++k) {
+    s.sx[k] = mesh.screenX[c[k]];
+    s.sy[k] = mesh.screenY[c[k]];
+  }
+  if (s.sx[0] < 0 && s.sx[1] < 0 && s.sx[2] < 0) return false;
+  if (s.sx[0] >= kScreenWidth && s.sx[1] >= kScreenWidth && s.sx[2] >= kScreenWidth) return false;
+  // A corner almost at the camera plane projects so far out that its 16.16
+  // coordinates, or their differences, wrap: the face has no meaningful
+  // edges. Within the range, the 16.16 tests above and below are exact.
+  for (int k = 0; k < 3; ++k) {
+    if (s.sx[k] < -kMaxScreenCoord || s.sx[k] > kMaxScreenCoord || s.sy[k] < -kMaxScreenCoord ||
+        s.sy[k] > kMaxScreenCoord)
+      return false;
+  }
+  // (x1 - x0)(y2 - y0) - (x2 - x0)(y1 - y0) in the face's own corner order.
+  // Stored as the 16.16 products give it, which wrap once a face spans more
+  // than 181 cells; the facing test takes the exact value, which has the
+  // same sign whenever the stored one does not wrap.
+  const int64_t area = (int64_t{s.sx[1]} - s.sx[0]) * (int64_t{s.sy[2]} - s.sy[0]) -
+                       (int64_t{s.sx[2]} - s.sx[0]) * (int64_t{s.sy[1]} - s.sy[0]);
+  mesh.faceArea[i] = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(area) << 16));
+  return area < 0;   // else back-facing or degenerate
 }
+
+// A face's corners from top to bottom: p with 16.16 column, texel and depth,
+// rows in whole cells and ys in 16.16.
+struct RowSortedTriangle {
+  EdgePoint p[3];
+  int32_t rows[3];
+  int32_t ys[3];
+};
+
+// False when the whole face lies above or below the screen.
+bool SortByRow(const Mesh& mesh, int32_t i, const ScreenCorners& s, RowSortedTriangle& tri) {
+  // Three compare-and-swaps that exchange only when the later row is
+  // strictly smaller.
+  int order[3] = {0, 1, 2};
+  auto sort = [&](int a, int b) {
+    if (s.sy[order[b]] < s.sy[order[a]]) std::swap(order[a], order[b]);
+  };
+  sort(0, 1);
+  sort(1, 2);
+  sort(0, 1);
+  constexpr int32_t kLastRow = (kScreenHeight - 1) << 16;   // 49.0
+  for (int k = 0; k < 3; ++k) {
+    tri.rows[k] = s.sy[order[k]];
+    tri.ys[k] = Shl16(tri.rows[k]);
+  }
+  if (tri.ys[0] > kLastRow || tri.ys[2] < 0) return false;
+
+  const MeshFace& face = mesh.faces[i];
+  const bool environment = face.mapping == kMeshMappingEnv;
+  for (int k = 0; k < 3; ++k) {
+    const int32_t corner = face.corner[order[k]];
+    EdgePoint& p = tri.p[k];
+    p.x = Shl16(s.sx[order[k]]);
+    p.z = mesh.depth[corner];
+    if (environment) {
+      // A unit normal component -1.0..1.0 maps to 0..256.0 texels.
+      const MeshVertex& vertex = mesh.vertices[corner];
+      p.u = static_cast<int32_t>(static_cast<uint32_t>(WrapAdd(vertex.tnx, kFixedOne)) << 7);
+      p.v = static_cast<int32_t>(static_cast<uint32_t>(WrapAdd(vertex.tny, kFixedOne)) << 7);
+    } else {
+      const MeshUV& uv = mesh.uvs[mesh.faceUVs[i].t[order[k]]];
+      p.u = uv.u;
+      p.v = uv.v;
+    }
+  }
+  return true;
+}
+
+// Walks a triangle down its rows, one span per row between the long edge
+// and the upper edge, then the lower edge.
+struct TriangleWalk {
+  Mesh& mesh;
+  int32_t rowFirst, rowEnd;   // 16.16 clip window
+  bool longOnLeft;
+  EdgePoint longEdge;         // increments per row
+  EdgePoint along;            // the point on the long edge
+  int32_t y;                  // 16.16 row of the points
+  int32_t row;                // y in whole rows
+
+  // Rows down to stop (16.16) between the long edge and the side. False
+  // when the window ends first: every further row lies below it.
+  bool Half(int32_t stop, EdgePoint& side, const EdgePoint& sideStep) {
+    // Rows above the window are clipped; stepping over them at once leaves
+    // the points exactly where one row at a time would.
+    const int32_t skipTo = std::min(stop, rowFirst);
+    if (y < skipTo) {
+      const int64_t n = ((int64_t{skipTo} - y) + 0xFFFF) >> 16;
+      StepMany(along, longEdge, n);
+      StepMany(side, sideStep, n);
+      y = static_cast<int32_t>(y + n * 0x10000);
+      row = static_cast<int32_t>(row + n);
+    }
+    while (y < stop && y < rowEnd) {
+      if (y >= rowFirst) {
+        const EdgePoint& left = longOnLeft ? along : side;
+        const EdgePoint& right = longOnLeft ? side : along;
+        mesh.DrawSpan(left.x >> 16, right.x >> 16, row, left.u, left.v, right.u, right.v, left.z, right.z);
+      }
+      y += 0x10000;
+      ++row;
+      Step(along, longEdge);
+      Step(side, sideStep);
+    }
+    return y < rowEnd;
+  }
+};
+
+}  // namespace
 
 Mesh::~Mesh() {
   delete[] vertices;
@@ -244,135 +359,32 @@ void Mesh::Draw(Cell* newTarget) {
   // The clip window, kept inside the 80 x 50 buffers whatever the fields say.
   const int32_t rowFirst = std::max(yStart, 0);
   const int32_t rowEnd = std::min(yEnd, kScreenHeight << 16);
-
-  constexpr int32_t kLastRow = (kScreenHeight - 1) << 16;   // 49.0
   const Bitmap* selected = nullptr;
   bool anySelected = false;
 
   for (int32_t i = 0; i < faceCount; ++i) {
-    const MeshFace& face = faces[i];
-    const int32_t* c = face.corner;
+    ScreenCorners corners;
+    if (!FrontFacing(*this, i, corners)) continue;
+    RowSortedTriangle tri;
+    if (!SortByRow(*this, i, corners, tri)) continue;
 
-    // Rejections, in their order; none but the area leaves a trace.
-    if (depth[c[0]] < 0 || depth[c[1]] < 0 || depth[c[2]] < 0) continue;
-    const int32_t sx[3] = {screenX[c[0]], screenX[c[1]], screenX[c[2]]};
-    const int32_t sy[3] = {screenY[c[0]], screenY[c[1]], screenY[c[2]]};
-    if (sx[0] < 0 && sx[1] < 0 && sx[2] < 0) continue;
-    if (sx[0] >= kScreenWidth && sx[1] >= kScreenWidth && sx[2] >= kScreenWidth) continue;
-    // A corner almost at the camera plane projects so far out that its 16.16
-    // coordinates, or their differences, wrap: the face has no meaningful
-    // edges. Within the range, the 16.16 tests above and below are exact.
-    bool representable = true;
-    for (int k = 0; k < 3; ++k) {
-      representable = representable && sx[k] >= -kMaxScreenCoord && sx[k] <= kMaxScreenCoord &&
-                      sy[k] >= -kMaxScreenCoord && sy[k] <= kMaxScreenCoord;
-    }
-    if (!representable) continue;
-
-    // (x1 - x0)(y2 - y0) - (x2 - x0)(y1 - y0) in the face's own corner order.
-    // Stored as the 16.16 products give it, which wrap once a face spans more
-    // than 181 cells; the facing test takes the exact value, which has the
-    // same sign whenever the stored one does not wrap.
-    const int64_t area = (int64_t{sx[1]} - sx[0]) * (int64_t{sy[2]} - sy[0]) -
-                         (int64_t{sx[2]} - sx[0]) * (int64_t{sy[1]} - sy[0]);
-    faceArea[i] = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(area) << 16));
-    if (area >= 0) continue;   // back-facing or degenerate
-
-    // Corners by row, with three compare-and-swaps that exchange only when
-    // the later row is strictly smaller.
-    int order[3] = {0, 1, 2};
-    auto sort = [&](int a, int b) {
-      if (sy[order[b]] < sy[order[a]]) std::swap(order[a], order[b]);
-    };
-    sort(0, 1);
-    sort(1, 2);
-    sort(0, 1);
-    int32_t ys[3];
-    for (int k = 0; k < 3; ++k) ys[k] = Shl16(sy[order[k]]);
-    if (ys[0] > kLastRow || ys[2] < 0) continue;
-
-    EdgePoint p[3];
-    const bool environment = face.mapping == kMeshMappingEnv;
-    for (int k = 0; k < 3; ++k) {
-      const int32_t corner = c[order[k]];
-      p[k].x = Shl16(sx[order[k]]);
-      p[k].z = depth[corner];
-      if (environment) {
-        // A unit normal component -1.0..1.0 maps to 0..256.0 texels.
-        const MeshVertex& vertex = vertices[corner];
-        p[k].u = static_cast<int32_t>(static_cast<uint32_t>(WrapAdd(vertex.tnx, kFixedOne)) << 7);
-        p[k].v = static_cast<int32_t>(static_cast<uint32_t>(WrapAdd(vertex.tny, kFixedOne)) << 7);
-      } else {
-        const MeshUV& uv = uvs[faceUVs[i].t[order[k]]];
-        p[k].u = uv.u;
-        p[k].v = uv.v;
-      }
-    }
-    const Bitmap* texture = environment ? envTexture : uvTexture;
+    const Bitmap* texture = faces[i].mapping == kMeshMappingEnv ? envTexture : uvTexture;
     if (!anySelected || texture != selected) {
       SelectTexture(texture);
       selected = texture;
       anySelected = true;
     }
 
-    const EdgePoint upper = EdgeIncrements(p[0], p[1], sy[order[1]] - sy[order[0]], true, false);
-    const EdgePoint longEdge = EdgeIncrements(p[0], p[2], sy[order[2]] - sy[order[0]], false, true);
-    const EdgePoint lower = EdgeIncrements(p[1], p[2], sy[order[2]] - sy[order[1]], false, false);
-    const bool longOnLeft = upper.x > longEdge.x;
-
-    EdgePoint along = p[0];   // P: the long edge
-    EdgePoint upperPoint = p[0];   // Q: the upper edge
-    EdgePoint lowerPoint = p[1];   // R: the lower edge
-    int32_t y = ys[0];
-    int32_t row = y >> 16;
-
-    // Rows above the window are clipped; stepping over them at once leaves
-    // the points exactly where one row at a time would.
-    auto skipAbove = [&](int32_t limit, EdgePoint& other, const EdgePoint& otherStep) {
-      const int32_t stop = std::min(limit, rowFirst);
-      if (y < stop) {
-        const int64_t n = ((int64_t{stop} - y) + 0xFFFF) >> 16;
-        StepMany(along, longEdge, n);
-        StepMany(other, otherStep, n);
-        y = static_cast<int32_t>(y + n * 0x10000);
-        row = static_cast<int32_t>(row + n);
-      }
-    };
-
-    skipAbove(ys[1], upperPoint, upper);
-    while (y < ys[1] && y < rowEnd) {
-      if (y >= rowFirst) {
-        if (longOnLeft) {
-          DrawSpan(along.x >> 16, upperPoint.x >> 16, row, along.u, along.v, upperPoint.u, upperPoint.v,
-                   along.z, upperPoint.z);
-        } else {
-          DrawSpan(upperPoint.x >> 16, along.x >> 16, row, upperPoint.u, upperPoint.v, along.u, along.v,
-                   upperPoint.z, along.z);
-        }
-      }
-      y += 0x10000;
-      ++row;
-      Step(along, longEdge);
-      Step(upperPoint, upper);
-    }
-    if (y >= rowEnd) continue;   // every further row lies below the window
-
-    skipAbove(ys[2], lowerPoint, lower);
-    while (y < ys[2] && y < rowEnd) {
-      if (y >= rowFirst) {
-        if (longOnLeft) {
-          DrawSpan(along.x >> 16, lowerPoint.x >> 16, row, along.u, along.v, lowerPoint.u, lowerPoint.v,
-                   along.z, lowerPoint.z);
-        } else {
-          DrawSpan(lowerPoint.x >> 16, along.x >> 16, row, lowerPoint.u, lowerPoint.v, along.u, along.v,
-                   lowerPoint.z, along.z);
-        }
-      }
-      y += 0x10000;
-      ++row;
-      Step(along, longEdge);
-      Step(lowerPoint, lower);
-    }
+    // The long edge runs from the top corner to the bottom one; the upper
+    // edge meets it at the top, the lower edge at the bottom.
+    const EdgePoint upper = EdgeIncrements(tri.p[0], tri.p[1], tri.rows[1] - tri.rows[0], true, false);
+    const EdgePoint longEdge = EdgeIncrements(tri.p[0], tri.p[2], tri.rows[2] - tri.rows[0], false, true);
+    const EdgePoint lower = EdgeIncrements(tri.p[1], tri.p[2], tri.rows[2] - tri.rows[1], false, false);
+    TriangleWalk walk{*this, rowFirst, rowEnd, upper.x > longEdge.x, longEdge, tri.p[0], tri.ys[0], tri.ys[0] >> 16};
+    EdgePoint upperPoint = tri.p[0];
+    if (!walk.Half(tri.ys[1], upperPoint, upper)) continue;   // every further row lies below the window
+    EdgePoint lowerPoint = tri.p[1];
+    walk.Half(tri.ys[2], lowerPoint, lower);
   }
 }
 

@@ -5,10 +5,7 @@
 // Everything is 16.16 fixed point (1.0 = 0x10000) with 64-bit intermediates
 // for products, reciprocals and divisions; sums wrap in 32 bits.
 //
-// ".ase.bin" layout: three big-endian uint32 counts V, F, U at offsets 0, 4,
-// 8; then, every value a little-endian int32, V MeshVertex, F MeshFace, U
-// MeshUV and F MeshFaceUV records back to back. The data ends at
-// 12 + 36V + 56F + 8U bytes; bytes after it are ignored.
+// The file layout and its records: engine/render3d/mesh_format.h.
 //
 // Per frame an owning effect: sets the camera fields and calls Camera::Update;
 // sets the mesh's angles, position and focal; Transform(); fills the depth
@@ -21,41 +18,10 @@
 
 #include "engine/core/cell.h"
 #include "engine/render3d/fixed_math.h"
+#include "engine/render3d/mesh_format.h"
 
 struct Bitmap;
 
-// 36 bytes.
-struct MeshVertex {
-  int32_t px, py, pz;      // position, 16.16 object units
-  int32_t nx, ny, nz;      // unit vertex normal, 16.16 (components -1.0..1.0)
-  int32_t tnx, tny, tnz;   // normal after the last Transform (files hold a copy of n)
-};
-
-// 28 bytes. Corners counter-clockwise on screen (rows growing downward) face
-// the viewer.
-struct MeshFace {
-  int32_t corner[3];       // vertex indices, 0..V-1
-  int32_t spare[3];        // not read
-  int32_t mapping;         // kMeshMappingEnv: from the transformed normals into
-                           // envTexture; anything else: MeshUV into uvTexture
-};
-
-// 8 bytes: 16.16 texels; the integer bits hold column 0..255 and row 0..height-1.
-struct MeshUV {
-  int32_t u, v;
-};
-
-// 28 bytes, one per face in face order.
-struct MeshFaceUV {
-  int32_t t[3];            // MeshUV indices of the three corners, 0..U-1
-  int32_t spare[4];        // not read
-};
-
-static_assert(sizeof(MeshVertex) == 36 && sizeof(MeshFace) == 28 && sizeof(MeshUV) == 8 &&
-              sizeof(MeshFaceUV) == 28, "records must match the file layout");
-
-constexpr int32_t kMeshMappingEnv = 1;
-constexpr size_t kMeshHeaderBytes = 12;
 constexpr int32_t kMeshDefaultFocal = 250 << 16;   // after loading; the show sets 200.0
 constexpr int32_t kMeshFarDepth = 100 << 16;       // depth buffer fill: nothing at or beyond draws
 // Screen centre of the projection, cells.
@@ -77,10 +43,6 @@ inline int32_t MeshReciprocal(int32_t n) {
   return n < kMeshReciprocalTableSize ? kMeshReciprocals[n] : 65536 / n;
 }
 inline int32_t MeshDivide(int32_t d, int32_t n) { return d / n; }
-
-// Bytes a file with these counts needs (12 + 36V + 56F + 8U), exact in 64 bits
-// for any three 32-bit counts.
-uint64_t MeshFileBytes(uint32_t vertexCount, uint32_t faceCount, uint32_t uvCount);
 
 struct Mesh {
   const Bitmap* uvTexture = nullptr;    // not owned; faces mapped by MeshUV

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <numbers>
 
 namespace music {
 
@@ -10,7 +11,7 @@ const float* SineTable() {
   static const std::array<float, kSineTableSize + 1> table = [] {
     std::array<float, kSineTableSize + 1> t{};
     for (int i = 0; i < kSineTableSize; ++i) {
-      t[i] = static_cast<float>(std::sin(2.0 * kPi * i / kSineTableSize));
+      t[i] = static_cast<float>(std::sin(2.0 * std::numbers::pi * i / kSineTableSize));
     }
     t[kSineTableSize] = t[0];
     return t;
@@ -65,7 +66,7 @@ float Adsr::Next() {
 
 void Svf::Set(double cutoffHz, double q) {
   const double fc = std::clamp(cutoffHz, 20.0, 0.45 * kSampleRate);
-  const double g = std::tan(kPi * fc / kSampleRate);
+  const double g = std::tan(std::numbers::pi * fc / kSampleRate);
   const double kk = 1.0 / std::max(q, 0.5);
   const double d1 = 1.0 / (1.0 + g * (g + kk));
   k = static_cast<float>(kk);
@@ -75,7 +76,7 @@ void Svf::Set(double cutoffHz, double q) {
 }
 
 void OnePole::Set(double cutoffHz) {
-  a = static_cast<float>(1.0 - std::exp(-2.0 * kPi * cutoffHz / kSampleRate));
+  a = static_cast<float>(1.0 - std::exp(-2.0 * std::numbers::pi * cutoffHz / kSampleRate));
 }
 
 double Curve::At(double time) const {

@@ -11,31 +11,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "tools/common/prng.h"
+
 namespace music {
 
 constexpr int kSampleRate = 44100;
-constexpr double kPi = 3.14159265358979323846;
 
-// SplitMix64: small, fast and the same sequence everywhere for a given seed.
-struct Prng {
-  uint64_t state;
-
-  explicit Prng(uint64_t seed) : state(seed) {}
-
-  uint64_t Next() {
-    state += 0x9E3779B97F4A7C15ull;
-    uint64_t z = state;
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  // White noise in [-1, 1) with 24 random bits (exact in a float).
-  float Bipolar() {
-    return static_cast<float>(static_cast<int32_t>(Next() >> 40) - 8388608) * (1.0f / 8388608.0f);
-  }
-  // Uniform in [0, 1) with 53 random bits.
-  double Unit() { return static_cast<double>(Next() >> 11) * (1.0 / 9007199254740992.0); }
-};
+using tools::Prng;
 
 // Frequency in Hz of a MIDI note number (69 = A4 = 440 Hz); fractional notes
 // bend in cents (69.5 = a quarter tone above A4).

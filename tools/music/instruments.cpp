@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace music {
 
@@ -55,7 +56,7 @@ void Voice::Start(const Note& note) {
   done_ = false;
   amp_ = Adsr{};
   noise_ = Prng(0x5EED0000ull + note.seed * 0x9E3779B9ull);
-  const double angle = (std::clamp(static_cast<double>(note.pan), -1.0, 1.0) + 1.0) * kPi / 4.0;
+  const double angle = (std::clamp(static_cast<double>(note.pan), -1.0, 1.0) + 1.0) * std::numbers::pi / 4.0;
   gainL_ = static_cast<float>(std::cos(angle) * std::sqrt(2.0) * note.velocity);
   gainR_ = static_cast<float>(std::sin(angle) * std::sqrt(2.0) * note.velocity);
   for (SawOsc& s : saw_) s.phase = noise_.Unit();

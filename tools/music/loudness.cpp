@@ -1,11 +1,11 @@
 #include "tools/music/loudness.h"
 
 #include <cmath>
+#include <numbers>
 
 namespace music {
 
 namespace {
-constexpr double kPiLocal = 3.14159265358979323846;
 }  // namespace
 
 void KWeighting(double sampleRate, Biquad& shelf, Biquad& highpass) {
@@ -16,7 +16,7 @@ void KWeighting(double sampleRate, Biquad& shelf, Biquad& highpass) {
     const double f0 = 1681.974450955533;
     const double gainDb = 3.999843853973347;
     const double q = 0.7071752369554196;
-    const double k = std::tan(kPiLocal * f0 / sampleRate);
+    const double k = std::tan(std::numbers::pi * f0 / sampleRate);
     const double vh = std::pow(10.0, gainDb / 20.0);
     const double vb = std::pow(vh, 0.4996667741545416);
     const double a0 = 1.0 + k / q + k * k;
@@ -29,7 +29,7 @@ void KWeighting(double sampleRate, Biquad& shelf, Biquad& highpass) {
   {
     const double f0 = 38.13547087602444;
     const double q = 0.5003270373238773;
-    const double k = std::tan(kPiLocal * f0 / sampleRate);
+    const double k = std::tan(std::numbers::pi * f0 / sampleRate);
     const double a0 = 1.0 + k / q + k * k;
     highpass.b0 = 1.0;
     highpass.b1 = -2.0;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/common/atomic_file.h"
 #include "tools/music/loudness.h"
 #include "tools/music/mp3_encoder.h"
 #include "tools/music/score.h"
@@ -87,19 +88,13 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  // The MP3 goes to a temporary name first and is renamed when complete, so
-  // that a failed run never leaves a half-written track that looks up to
-  // date. Both files are opened before the rendering, so that a bad path
-  // fails at once.
-  const std::string tempPath = outPath + ".part";
-  FILE* out = std::fopen(tempPath.c_str(), "wb");
-  if (out == nullptr) {
-    std::fprintf(stderr, "make_soundtrack: cannot write \"%s\"\n", tempPath.c_str());
+  // Opened before the rendering, so that a bad path fails at once.
+  tools::AtomicFile out(outPath);
+  if (!out.ok()) {
+    std::fprintf(stderr, "make_soundtrack: cannot write \"%s\"\n", out.partPath().c_str());
     return 1;
   }
   const auto fail = [&](const std::string& message) {
-    std::fclose(out);
-    std::remove(tempPath.c_str());
     std::fprintf(stderr, "make_soundtrack: %s\n", message.c_str());
     return 1;
   };
@@ -161,10 +156,7 @@ int main(int argc, char** argv) {
   if (!encoder.Finish(mp3, error)) return fail(error);
   encodeTime += Clock::now() - f0;
 
-  bool ok = WriteAll(out, mp3.data(), mp3.size());
-  ok = (std::fclose(out) == 0) && ok;
-  if (!ok || std::rename(tempPath.c_str(), outPath.c_str()) != 0) {
-    std::remove(tempPath.c_str());
+  if (!out.Write(mp3.data(), mp3.size()) || !out.Commit()) {
     std::fprintf(stderr, "make_soundtrack: cannot write \"%s\"\n", outPath.c_str());
     return 1;
   }

@@ -10,6 +10,7 @@
 #include <array>
 #include <cmath>
 #include <map>
+#include <numbers>
 
 #include "tools/showdata/show_meshes.h"
 
@@ -17,13 +18,12 @@ namespace showdata {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr int kCuts = 8;           // squares per cube face side
 constexpr double kExponent = 6.0;
 
 double CutCoordinate(int i) {
   const double l = -1.0 + 2.0 * i / kCuts;
-  return 0.4 * l + 0.6 * std::sin(0.5 * kPi * l);
+  return 0.4 * l + 0.6 * std::sin(0.5 * std::numbers::pi * l);
 }
 
 Vec3 OnSurface(Vec3 g) {

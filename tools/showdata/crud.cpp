@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "tools/showdata/prng.h"
+#include "tools/common/prng.h"
 #include "tools/showdata/show_images.h"
 
 namespace showdata {
@@ -25,7 +25,7 @@ void Darken(std::vector<int>& grain, int x, int y, int v) {
 }  // namespace
 
 RgbImage MakeCrud() {
-  Prng rng(0x6C756D656E637275ull);
+  tools::Prng rng(0x6C756D656E637275ull);
   std::vector<int> grain(kWidth * kHeight);
 
   // Base: bright, with a fine per-cell jitter of 222..252.

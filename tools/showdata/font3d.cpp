@@ -28,7 +28,6 @@ constexpr double kDepth = 4.0;     // extrusion depth, font pixels
 constexpr double kBevel = 0.45;    // edge rounding radius, font pixels
 constexpr double kEyeDistance = 46.0;  // eye to turning axis, font pixels
 constexpr int kSamples = 4;        // supersamples per pixel along each axis
-constexpr double kPi = 3.14159265358979323846;
 constexpr double kFaceBlue = 58.0;  // blue of a fully lit face
 
 struct Vec3 {

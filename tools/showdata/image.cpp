@@ -4,6 +4,8 @@
 
 #include <stb_image_write.h>
 
+#include "tools/common/atomic_file.h"
+
 namespace showdata {
 
 namespace {
@@ -29,18 +31,7 @@ bool EncodePng(const RgbImage& image, std::vector<uint8_t>& png) {
 bool WritePng(const RgbImage& image, const std::string& path) {
   std::vector<uint8_t> png;
   if (!EncodePng(image, png)) return false;
-  // Written beside the target and renamed over it, so that an interrupted
-  // build never leaves a truncated PNG that looks up to date.
-  const std::string temp = path + ".part";
-  FILE* f = std::fopen(temp.c_str(), "wb");
-  if (!f) return false;
-  const bool wrote = std::fwrite(png.data(), 1, png.size(), f) == png.size();
-  const bool closed = std::fclose(f) == 0;
-  if (!wrote || !closed || std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    return false;
-  }
-  return true;
+  return tools::WriteFileAtomically(path, png);
 }
 
 }  // namespace showdata

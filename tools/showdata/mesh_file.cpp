@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "tools/common/atomic_file.h"
+
 namespace showdata {
 
 namespace {
@@ -28,7 +30,8 @@ int32_t ToFixed(double v) { return static_cast<int32_t>(std::lround(v * 65536.0)
 
 std::vector<uint8_t> EncodeMesh(const MeshFile& mesh) {
   std::vector<uint8_t> out;
-  out.reserve(12 + 36 * mesh.vertices.size() + 56 * mesh.faces.size() + 8 * mesh.uvs.size());
+  out.reserve(MeshFileBytes(static_cast<uint32_t>(mesh.vertices.size()), static_cast<uint32_t>(mesh.faces.size()),
+                            static_cast<uint32_t>(mesh.uvs.size())));
   PutBigEndian(out, static_cast<uint32_t>(mesh.vertices.size()));
   PutBigEndian(out, static_cast<uint32_t>(mesh.faces.size()));
   PutBigEndian(out, static_cast<uint32_t>(mesh.uvs.size()));
@@ -55,17 +58,7 @@ std::vector<uint8_t> EncodeMesh(const MeshFile& mesh) {
 
 bool WriteMeshFile(const MeshFile& mesh, const std::string& path) {
   const std::vector<uint8_t> bytes = EncodeMesh(mesh);
-  // Renamed into place so that an interrupted build leaves no truncated mesh.
-  const std::string temp = path + ".part";
-  FILE* f = std::fopen(temp.c_str(), "wb");
-  if (!f) return false;
-  const bool wrote = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  const bool closed = std::fclose(f) == 0;
-  if (!wrote || !closed || std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    return false;
-  }
-  return true;
+  return tools::WriteFileAtomically(path, bytes);
 }
 
 }  // namespace showdata

@@ -1,21 +1,21 @@
 #pragma once
 // The ".ase.bin" mesh files of the show and their writer.
 //
-// Layout: three big-endian uint32 counts (vertices V, faces F, texture
-// coordinates U); then, every value a little-endian int32: V vertices of nine
-// words (position, normal, and a copy of the normal in the slot the engine
-// overwrites with the transformed one), F faces of seven words (three corner
-// indices, the face normal, the mapping: 1 = environment-mapped), U texture
-// coordinates of two words, and F face texture records of seven words (three
-// coordinate indices, four zero words). 12 + 36V + 56F + 8U bytes in all.
+// The layout and its records are the engine's (engine/render3d/mesh_format.h);
+// these are the generator's own, named views of the same fields: the vertex
+// normal is written twice (the second copy fills the slot the engine
+// overwrites with the transformed normal), the face normal fills the face's
+// spare words, and each face texture record ends in four zero words.
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "engine/render3d/mesh_format.h"
+
 namespace showdata {
 
-constexpr int32_t kMeshMapEnvironment = 1;   // corners read from their view-space normals
+constexpr int32_t kMeshMapEnvironment = kMeshMappingEnv;   // corners read from their view-space normals
 constexpr int32_t kMeshMapCoordinates = 0;   // corners read at their texture coordinates
 
 struct MeshFileVertex {

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "tools/showdata/show_meshes.h"
 
@@ -21,11 +22,10 @@ namespace showdata {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 
 // 12000 steps about X, as the skull logo tilts the object, carry this axis
 // onto the axis it spins about.
-constexpr double kTiltRadians = 2.0 * kPi * 12000.0 / 65536.0;
+constexpr double kTiltRadians = 2.0 * std::numbers::pi * 12000.0 / 65536.0;
 
 constexpr int kGrid = 44;                 // front grid points per side
 constexpr double kFrontThickness = 0.2;   // outline units, front face above the mid-plane
@@ -125,7 +125,7 @@ double Relief(double s, double h) {
   if (inMouth > 0.0) {
     constexpr double kToothPitch = 0.085;
     const double phase = s / kToothPitch - std::floor(s / kToothPitch + 0.5);   // -0.5..0.5
-    const double tooth = std::pow(std::cos(kPi * phase), 2.0);
+    const double tooth = std::pow(std::cos(std::numbers::pi * phase), 2.0);
     const double gap = std::exp(-std::pow((h + 0.685) / 0.022, 2));
     d += inMouth * (0.015 + 0.035 * tooth - 0.06 * gap);
   }
@@ -140,7 +140,7 @@ double BackHeight(double rho) { return kBack * Rim(rho); }
 // Grid coordinate -1..1 of index i, denser towards the ends for the rim.
 double GridCoordinate(int i) {
   const double l = -1.0 + 2.0 * i / (kGrid - 1);
-  return 0.5 * l + 0.5 * std::sin(0.5 * kPi * l);
+  return 0.5 * l + 0.5 * std::sin(0.5 * std::numbers::pi * l);
 }
 
 struct SkullFrame {

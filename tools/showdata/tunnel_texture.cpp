@@ -13,6 +13,7 @@
 // alone.
 
 #include <cmath>
+#include <numbers>
 
 #include "tools/showdata/tunnel_images.h"
 
@@ -25,7 +26,6 @@ constexpr int kCellRows = 8;          // rows per depth cell (the OR with the oc
 constexpr int kSegmentCells = 8;      // depth cells per segment (32 depth units)
 constexpr double kColumnsPerUnit = 16.0;
 constexpr double kPanelUnits = 8.0;   // angle units per panel: 16 panels around
-constexpr double kPi = 3.14159265358979323846;
 
 constexpr double kRib = 230.0;        // lit face of a ring rib
 constexpr double kRibUnderside = 150.0;
@@ -55,7 +55,7 @@ double WallAt(int cell, double s) {
   // a little darker next to the rib shadow.
   const double fromSeam = PeriodicDistance(s, kPanelUnits, 0.0);   // 0..4
   if (fromSeam < 0.5) return kSeam;
-  const double curve = std::sin(kPi * fromSeam / kPanelUnits);   // 0 at a seam, 1 mid-panel
+  const double curve = std::sin(std::numbers::pi * fromSeam / kPanelUnits);   // 0 at a seam, 1 mid-panel
   const double nearShadow = inSegment == 3 ? 0.82 : 1.0;
   double body = (100.0 + 50.0 * curve) * nearShadow;
 

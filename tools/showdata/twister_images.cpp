@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "tools/showdata/show_images.h"
 
@@ -31,7 +32,6 @@ namespace showdata {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr int kMapWidth = 75;
 constexpr int kMapRows = 239;
 constexpr double kHalfSide = 22.0;     // bar half-width in columns; the diagonal (62.2) fits in 75
@@ -52,7 +52,7 @@ uint8_t ToByte(double v) { return static_cast<uint8_t>(std::clamp<long>(std::lro
 
 }  // namespace
 
-double TwisterMapAngle(int row) { return row * 2.0 * kPi / kMapRows; }
+double TwisterMapAngle(int row) { return row * 2.0 * std::numbers::pi / kMapRows; }
 
 namespace {
 
@@ -61,10 +61,10 @@ namespace {
 int FaceUnder(double phi, double x, double& x0, double& x1) {
   const double radius = kHalfSide * std::sqrt(2.0);
   for (int k = 0; k < 4; ++k) {
-    const double normal = phi + k * kPi / 2.0;
+    const double normal = phi + k * std::numbers::pi / 2.0;
     if (std::cos(normal) <= 0.0) continue;   // turned away from the viewer
-    x0 = radius * std::sin(normal - kPi / 4.0);
-    x1 = radius * std::sin(normal + kPi / 4.0);
+    x0 = radius * std::sin(normal - std::numbers::pi / 4.0);
+    x1 = radius * std::sin(normal + std::numbers::pi / 4.0);
     if (x >= x0 && x < x1) return k;
   }
   return -1;
@@ -92,7 +92,7 @@ TwisterMapPixel TwisterMapAt(int row, int column) {
     p.red = kInteriorFirst + static_cast<int>(pos * (kInteriorLast - kInteriorFirst) + 0.5);
   }
   p.green = kFaceGreen[k];
-  p.blue = ToByte(255.0 * (1.0 - std::cos(phi + k * kPi / 2.0)));
+  p.blue = ToByte(255.0 * (1.0 - std::cos(phi + k * std::numbers::pi / 2.0)));
   p.face = k;
   return p;
 }
@@ -159,7 +159,7 @@ RgbImage MakeTwistTexture2() {
         // Phase along the stripe normal: 1 per 51 rows downwards plus a slant
         // of one period across 180 columns.
         const double phase = (y % kTexPeriod) / double(kTexPeriod) + (x - kInteriorFirst) / 180.0;
-        const double s = 0.5 + 0.5 * std::cos(2.0 * kPi * phase);
+        const double s = 0.5 + 0.5 * std::cos(2.0 * std::numbers::pi * phase);
         v = 45.0 * s * s;
       }
       image.SetGrey(x, y, ToByte(v));

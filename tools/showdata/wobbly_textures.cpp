@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "tools/showdata/show_images.h"
 
@@ -25,7 +26,6 @@ namespace showdata {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr int kSize = 256;
 
 uint8_t ToByte(double v) { return static_cast<uint8_t>(std::clamp<long>(std::lround(v), 0, 255)); }
@@ -41,7 +41,7 @@ RgbImage MakeWobbly() {
       const double band = (col + 0.5) / kSize;
       // Sectors: 8 per turn (seamless at the wrap), light and dark with
       // short soft edges.
-      const double c = std::cos(2.0 * kPi * 8.0 * angle);
+      const double c = std::cos(2.0 * std::numbers::pi * 8.0 * angle);
       const double sector = std::clamp(0.5 + 1.5 * c, 0.0, 1.0);
       // Band ramp: rises across the band, drops to dark at its outer edge.
       const double ramp = std::pow(band, 0.8);
