@@ -74,7 +74,9 @@ void EffectTunnel::Render() {
   const int c0 = 20 + static_cast<int>(20.0 * std::cos(static_cast<double>(t / 580.0f)));
   const int r0 = 40 - static_cast<int>(-15.0 * std::sin(static_cast<double>(t / 500.0f)));
 
-  // Global pulse, 0.3..0.5.
+  // Global pulse: 0.4 +- 0.1 on two slow sines, so the whole tunnel breathes
+  // between 30% and 50% of its lit value (its brightness beats about every
+  // 2-3 s).
   const float pulse = static_cast<float>(std::sin(static_cast<double>(t / 300.0f))) * 0.1f *
                           static_cast<float>(std::sin(static_cast<double>(t / 430.0f))) +
                       0.4f;
@@ -97,6 +99,9 @@ void EffectTunnel::Render() {
       const uint32_t du = (static_cast<uint32_t>(depthRow[j]) + t10) & 127;
       const uint32_t au = (static_cast<uint32_t>(angleRow[j]) + t100) & 127;
       const uint32_t texel = BlueOrZero(texture, (du << 9) | (au << 4));
+      // s stays below 21.25 (every |Noise3| is below 1) and is typically a
+      // few units; x 10.9 makes the drifting noise about as strong as the
+      // wall texture (0..255), so clouds sweep over the ribs.
       const int32_t v = static_cast<int32_t>(s * 10.9f + static_cast<float>(texel));
 
       // Credit 0..127: white (127) keeps the tunnel at full weight whatever

@@ -159,6 +159,9 @@ void DrawTextScreen(int width, int height) {
     colour += kVerticesPerCell * 4;
     const float uLeft = static_cast<float>(2 * (glyphs[i].slot & 15) + 1) * kGlyphSlotSpan;
     const float uRight = uLeft + kGlyphSlotSpan;
+    // The glyphs stand in the texture's second row of 8 x 8 slots (texel
+    // rows 8..15), every other slot across; 0.06248 is twice the span, so the
+    // quad's bottom edge stays a hair inside the slot, like its other edges.
     const float vTop = kGlyphSlotSpan;
     const float vBottom = 0.06248f;
     const float corners[kVerticesPerCell][2] = {{uLeft, vTop},    {uRight, vTop}, {uLeft, vBottom},
