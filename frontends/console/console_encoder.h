@@ -1,7 +1,7 @@
 // The terminal side of the show without a terminal: the 80 x 50 screen as the
-// bytes that update a terminal of any size from one frame to the next, and
-// key records from the bytes a terminal sends. The terminal layer
-// (terminal_console.h) only moves these bytes in and out.
+// bytes that update a terminal of any size from one frame to the next. The
+// terminal layer (terminal_console.h) only moves these bytes out, and the
+// keys in through key_parser.h.
 #pragma once
 
 #include <cstddef>
@@ -11,7 +11,6 @@
 
 #include "engine/core/cell.h"
 #include "engine/core/decode.h"
-#include "engine/core/demo_run.h"
 
 struct Bitmap;
 
@@ -92,25 +91,3 @@ struct ConsoleEncoder {
 
 constexpr const char* kSyncBegin = "\x1b[?2026h";   // synchronised update (private mode 2026)
 constexpr const char* kSyncEnd = "\x1b[?2026l";
-
-// Terminal input bytes to key records, carried across reads: a lone Escape
-// byte is the Escape key (virtual key 27); the Escape that starts a key's
-// escape sequence (ESC [ ... final byte, ESC O x, ESC and one byte of 0x20
-// or above as Alt sends it) is not, and the sequence's bytes are no keys.
-// Every other byte is one key record. A lone Escape is told from the start
-// of a sequence at the next poll: a key's sequence arrives in one piece.
-struct ConsoleKeyParser {
-  enum class State : uint8_t { Ground, Escape, ControlSequence, SingleShift };
-  State state = State::Ground;
-
-  // One input byte; writes 0..2 records to out and returns their count.
-  int Feed(uint8_t byte, KeyRecord out[2]);
-  // A poll that found no new byte: an Escape still waiting for the rest of a
-  // sequence was the Escape key (1 record); an unfinished sequence is dropped.
-  int Idle(KeyRecord out[1]);
-};
-
-// The key record of a byte typed on its own: the byte as the character;
-// virtual key: the upper-case letter for letters, the digit for digits, 27
-// Escape, 13 Enter, 9 Tab, 8 Backspace (0x08 and 0x7F), 32 space, else 0.
-KeyRecord KeyRecordForByte(uint8_t byte);

@@ -17,6 +17,7 @@
 
 #include "engine/resources/bitmap.h"
 #include "frontends/console/console_encoder.h"
+#include "frontends/console/key_parser.h"
 
 namespace {
 

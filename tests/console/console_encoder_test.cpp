@@ -5,6 +5,7 @@
 #include <random>
 
 #include "frontends/console/console_encoder.h"
+#include "frontends/console/key_parser.h"
 #include "tests/console/tmux_pane.h"
 #include "tests/support/test_bitmaps.h"
 
