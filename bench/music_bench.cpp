@@ -8,6 +8,7 @@
 //                without sound) instead of the silent output
 //     --play     seconds to play on the frame grid (default 10)
 //     --full     play the whole track and check it reads 0 after its end
+#include <getopt.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,7 +17,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <thread>
 #include <vector>
@@ -70,10 +70,27 @@ int main(int argc, char** argv) {
   bool device = false;
   bool full = false;
   double playSeconds = 10;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--device") == 0) device = true;
-    if (std::strcmp(argv[i], "--full") == 0) full = true;
-    if (std::strcmp(argv[i], "--play") == 0 && i + 1 < argc) playSeconds = std::atof(argv[++i]);
+  static const option kOptions[] = {{"device", no_argument, nullptr, 'd'},
+                                    {"full", no_argument, nullptr, 'f'},
+                                    {"play", required_argument, nullptr, 'p'},
+                                    {nullptr, 0, nullptr, 0}};
+  opterr = 0;   // our own message
+  bool ok = true;
+  for (int c; ok && (c = getopt_long(argc, argv, "", kOptions, nullptr)) != -1;) {
+    char* end = nullptr;
+    switch (c) {
+      case 'd': device = true; break;
+      case 'f': full = true; break;
+      case 'p':
+        playSeconds = std::strtod(optarg, &end);
+        ok = end != optarg && *end == '\0' && playSeconds > 0;
+        break;
+      default: ok = false;
+    }
+  }
+  if (!ok || optind < argc) {
+    std::fprintf(stderr, "usage: music_bench [--device] [--full] [--play SECONDS]\n");
+    return 2;
   }
   AudioMixerDefaults().output = device ? AudioOutput::kDevice : AudioOutput::kSilent;
 

@@ -4,13 +4,13 @@
 // screen, the resource table, the music, the terminal set-up, the frame grid,
 // the show, then the track. Shutdown releases the show, the music, the
 // resources and the screen in that order, then gives the terminal back.
+#include <getopt.h>
 #include <time.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
 
 #include "engine/core/demo_run.h"
@@ -87,10 +87,19 @@ class ConsolePorts final : public FrameLoopPorts {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 1) {
-    const bool help = std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0;
-    std::fputs(kUsage, help ? stdout : stderr);
-    return help ? 0 : 2;
+  static const option kOptions[] = {{"help", no_argument, nullptr, 'h'}, {nullptr, 0, nullptr, 0}};
+  opterr = 0;   // our own messages
+  for (int c; (c = getopt_long(argc, argv, "h", kOptions, nullptr)) != -1;) {
+    if (c == 'h') {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    std::fprintf(stderr, "demo_console: unknown option %s\n%s", argv[optind - 1], kUsage);
+    return 2;
+  }
+  if (optind < argc) {
+    std::fprintf(stderr, "demo_console: unexpected argument %s\n%s", argv[optind], kUsage);
+    return 2;
   }
   if (!OpenConsole("demo_console")) return 1;
 

@@ -8,11 +8,11 @@
 #include <SDL.h>
 #include <GL/gl.h>
 
+#include <getopt.h>
 #include <time.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "engine/core/demo_run.h"
 #include "engine/core/text_screen.h"
@@ -107,18 +107,24 @@ uint32_t ParseNumber(const char* option, const char* text) {
 
 int main(int argc, char** argv) {
   uint32_t seconds = 20, fromMs = 0, draws = 500;
-  for (int i = 1; i < argc; ++i) {
-    const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
-    if (std::strcmp(argv[i], "--seconds") == 0) {
-      seconds = ParseNumber(argv[i], next), ++i;
-    } else if (std::strcmp(argv[i], "--from") == 0) {
-      fromMs = ParseNumber(argv[i], next), ++i;
-    } else if (std::strcmp(argv[i], "--draws") == 0) {
-      draws = ParseNumber(argv[i], next), ++i;
-    } else {
-      std::fprintf(stderr, "usage: demo_gl_bench [--seconds S] [--from MS] [--draws N]\n");
-      return 2;
+  static const option kOptions[] = {{"seconds", required_argument, nullptr, 's'},
+                                    {"from", required_argument, nullptr, 'f'},
+                                    {"draws", required_argument, nullptr, 'd'},
+                                    {nullptr, 0, nullptr, 0}};
+  opterr = 0;   // our own messages
+  for (int c; (c = getopt_long(argc, argv, "", kOptions, nullptr)) != -1;) {
+    switch (c) {
+      case 's': seconds = ParseNumber("--seconds", optarg); break;
+      case 'f': fromMs = ParseNumber("--from", optarg); break;
+      case 'd': draws = ParseNumber("--draws", optarg); break;
+      default:
+        std::fprintf(stderr, "usage: demo_gl_bench [--seconds S] [--from MS] [--draws N]\n");
+        return 2;
     }
+  }
+  if (optind < argc) {
+    std::fprintf(stderr, "usage: demo_gl_bench [--seconds S] [--from MS] [--draws N]\n");
+    return 2;
   }
   if (!DisplayNamed()) {
     std::fprintf(stderr, "demo_gl_bench: no display (neither DISPLAY nor WAYLAND_DISPLAY is set)\n");

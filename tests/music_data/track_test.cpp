@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <numbers>
 #include <vector>
 
 #include "tools/music/loudness.h"
@@ -39,7 +40,7 @@ std::array<double, 3> BandLevels(double from) {
   struct Section {
     double b0, b1, b2, a1, a2, x1 = 0, x2 = 0, y1 = 0, y2 = 0;
     Section(double hz, double k) {  // k = 1 lowpass, -1 highpass
-      const double w = 2.0 * kPi * hz / kSampleRate, c = std::cos(w), a0 = 1.0 + std::sin(w) / std::sqrt(2.0);
+      const double w = 2.0 * std::numbers::pi * hz / kSampleRate, c = std::cos(w), a0 = 1.0 + std::sin(w) / std::sqrt(2.0);
       b0 = b2 = (1.0 - k * c) / 2.0 / a0, b1 = k * (1.0 - k * c) / a0, a1 = -2.0 * c / a0, a2 = (2.0 - a0) / a0;
     }
     double operator()(double x) {

@@ -1,12 +1,12 @@
 // demo_render: renders frames of the show headless, as 640 x 400 PNG images
 // that emulate text mode the way the window front-end draws it, or as ANSI
 // text on standard output.
+#include <getopt.h>
 #include <stb_image_write.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -60,33 +60,34 @@ uint32_t ParseMs(const char* option, const char* text) {
 }
 
 Options ParseArguments(int argc, char** argv) {
+  static const option kOptions[] = {
+      {"help", no_argument, nullptr, 'h'},        {"time", required_argument, nullptr, 't'},
+      {"from", required_argument, nullptr, 'f'},  {"to", required_argument, nullptr, 'e'},
+      {"step", required_argument, nullptr, 's'},  {"out", required_argument, nullptr, 'o'},
+      {"ansi", no_argument, nullptr, 'a'},        {"ansi16", no_argument, nullptr, 'A'},
+      {nullptr, 0, nullptr, 0}};
   Options o;
-  for (int i = 1; i < argc; ++i) {
-    const char* a = argv[i];
-    const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
-    if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
-      std::fputs(kUsage, stdout);
-      std::exit(0);
-    } else if (std::strcmp(a, "--time") == 0) {
-      o.time = ParseMs(a, next), o.haveTime = true, ++i;
-    } else if (std::strcmp(a, "--from") == 0) {
-      o.from = ParseMs(a, next), o.haveFrom = true, ++i;
-    } else if (std::strcmp(a, "--to") == 0) {
-      o.to = ParseMs(a, next), o.haveTo = true, ++i;
-    } else if (std::strcmp(a, "--step") == 0) {
-      o.step = ParseMs(a, next), ++i;
-      if (o.step == 0) Usage("--step must be at least 1", nullptr);
-    } else if (std::strcmp(a, "--out") == 0) {
-      if (next == nullptr) Usage("missing value for", a);
-      o.out = next, ++i;
-    } else if (std::strcmp(a, "--ansi") == 0) {
-      o.ansi = 24;
-    } else if (std::strcmp(a, "--ansi16") == 0) {
-      o.ansi = 16;
-    } else {
-      Usage("unknown argument", a);
+  opterr = 0;   // our own messages
+  for (int c; (c = getopt_long(argc, argv, ":h", kOptions, nullptr)) != -1;) {
+    switch (c) {
+      case 'h':
+        std::fputs(kUsage, stdout);
+        std::exit(0);
+      case 't': o.time = ParseMs("--time", optarg), o.haveTime = true; break;
+      case 'f': o.from = ParseMs("--from", optarg), o.haveFrom = true; break;
+      case 'e': o.to = ParseMs("--to", optarg), o.haveTo = true; break;
+      case 's':
+        o.step = ParseMs("--step", optarg);
+        if (o.step == 0) Usage("--step must be at least 1", nullptr);
+        break;
+      case 'o': o.out = optarg; break;
+      case 'a': o.ansi = 24; break;
+      case 'A': o.ansi = 16; break;
+      case ':': Usage("missing value for", argv[optind - 1]);
+      default: Usage("unknown argument", argv[optind - 1]);
     }
   }
+  if (optind < argc) Usage("unknown argument", argv[optind]);
   if (o.haveTime && (o.haveFrom || o.haveTo)) Usage("--time cannot be combined with --from/--to", nullptr);
   if (!o.haveTime && !(o.haveFrom && o.haveTo)) Usage("give --time, or both --from and --to", nullptr);
   if (o.haveFrom && o.from > o.to) Usage("--from is after --to", nullptr);

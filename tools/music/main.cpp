@@ -1,10 +1,11 @@
 // make_soundtrack --out FILE [--wav FILE]: composes, renders and encodes the
 // show's music track ("qx3.mp3"). The samples are the same on every run.
 
+#include <getopt.h>
+
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -59,28 +60,43 @@ double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::dura
 }  // namespace
 
 int main(int argc, char** argv) {
+  static const option kOptions[] = {{"help", no_argument, nullptr, 'h'},
+                                    {"out", required_argument, nullptr, 'o'},
+                                    {"wav", required_argument, nullptr, 'w'},
+                                    {nullptr, 0, nullptr, 0}};
   std::string outPath;
   std::string wavPath;
-  for (int i = 1; i < argc; ++i) {
-    const char* arg = argv[i];
-    if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
-      PrintUsage(stdout);
-      return 0;
-    }
-    if (std::strcmp(arg, "--out") == 0 || std::strcmp(arg, "--wav") == 0) {
-      std::string& target = arg[2] == 'o' ? outPath : wavPath;
-      if (i + 1 >= argc || argv[i + 1][0] == '\0') {
-        std::fprintf(stderr, "make_soundtrack: %s needs a file name\n", arg);
-        return 2;
+  opterr = 0;   // our own messages
+  for (int c; (c = getopt_long(argc, argv, ":h", kOptions, nullptr)) != -1;) {
+    const char* option = c == 'w' ? "--wav" : "--out";
+    switch (c) {
+      case 'h':
+        PrintUsage(stdout);
+        return 0;
+      case 'o':
+      case 'w': {
+        std::string& target = c == 'o' ? outPath : wavPath;
+        if (optarg[0] == '\0') {
+          std::fprintf(stderr, "make_soundtrack: %s needs a file name\n", option);
+          return 2;
+        }
+        if (!target.empty()) {
+          std::fprintf(stderr, "make_soundtrack: %s given twice\n", option);
+          return 2;
+        }
+        target = optarg;
+        break;
       }
-      if (!target.empty()) {
-        std::fprintf(stderr, "make_soundtrack: %s given twice\n", arg);
+      case ':':
+        std::fprintf(stderr, "make_soundtrack: %s needs a file name\n", argv[optind - 1]);
         return 2;
-      }
-      target = argv[++i];
-      continue;
+      default:
+        std::fprintf(stderr, "make_soundtrack: unexpected argument \"%s\" (try --help)\n", argv[optind - 1]);
+        return 2;
     }
-    std::fprintf(stderr, "make_soundtrack: unexpected argument \"%s\" (try --help)\n", arg);
+  }
+  if (optind < argc) {
+    std::fprintf(stderr, "make_soundtrack: unexpected argument \"%s\" (try --help)\n", argv[optind]);
     return 2;
   }
   if (outPath.empty()) {

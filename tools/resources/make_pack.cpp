@@ -1,8 +1,9 @@
 // make_pack --out FILE [--stored] FILE...
 // Packs the given files, in the given order, into a resource pack. Each entry
 // is named after its file's base name and LZMA-compressed unless --stored.
+#include <getopt.h>
+
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -43,27 +44,28 @@ int main(int argc, char** argv) {
   std::string outPath;
   bool stored = false;
   std::vector<std::string> inputs;
-  for (int i = 1; i < argc; ++i) {
-    const char* arg = argv[i];
-    if (std::strcmp(arg, "--help") == 0) {
-      PrintUsage(stdout);
-      return 0;
-    } else if (std::strcmp(arg, "--out") == 0) {
-      if (i + 1 >= argc) {
+  static const option kOptions[] = {{"help", no_argument, nullptr, 'h'},
+                                    {"out", required_argument, nullptr, 'o'},
+                                    {"stored", no_argument, nullptr, 's'},
+                                    {nullptr, 0, nullptr, 0}};
+  opterr = 0;   // our own messages
+  for (int c; (c = getopt_long(argc, argv, ":h", kOptions, nullptr)) != -1;) {
+    switch (c) {
+      case 'h':
+        PrintUsage(stdout);
+        return 0;
+      case 'o': outPath = optarg; break;
+      case 's': stored = true; break;
+      case ':':
         std::fprintf(stderr, "make_pack: --out needs a file name\n");
         return 2;
-      }
-      outPath = argv[++i];
-    } else if (std::strcmp(arg, "--stored") == 0) {
-      stored = true;
-    } else if (arg[0] == '-' && arg[1] == '-') {
-      std::fprintf(stderr, "make_pack: unknown option %s\n", arg);
-      PrintUsage(stderr);
-      return 2;
-    } else {
-      inputs.push_back(arg);
+      default:
+        std::fprintf(stderr, "make_pack: unknown option %s\n", argv[optind - 1]);
+        PrintUsage(stderr);
+        return 2;
     }
   }
+  inputs.assign(argv + optind, argv + argc);
   if (outPath.empty()) {
     std::fprintf(stderr, "make_pack: no --out file given\n");
     PrintUsage(stderr);

@@ -2,8 +2,9 @@
 // Exit codes: 0 done (or --help), 1 the files could not be written, 2 bad
 // arguments.
 
+#include <getopt.h>
+
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "tools/showdata/show_images.h"
@@ -25,21 +26,25 @@ int BadArguments(const char* reason) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  static const option kOptions[] = {
+      {"help", no_argument, nullptr, 'h'}, {"out", required_argument, nullptr, 'o'}, {nullptr, 0, nullptr, 0}};
   const char* outDir = nullptr;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-      PrintUsage();
-      return 0;
+  opterr = 0;   // our own messages
+  for (int c; (c = getopt_long(argc, argv, ":h", kOptions, nullptr)) != -1;) {
+    switch (c) {
+      case 'h':
+        PrintUsage();
+        return 0;
+      case 'o':
+        if (outDir) return BadArguments("--out given twice");
+        if (optarg[0] == '\0') return BadArguments("--out needs a directory");
+        outDir = optarg;
+        break;
+      case ':': return BadArguments("--out needs a directory");
+      default: return BadArguments(("unexpected argument \"" + std::string(argv[optind - 1]) + "\"").c_str());
     }
-    if (std::strcmp(argv[i], "--out") == 0) {
-      if (outDir) return BadArguments("--out given twice");
-      if (i + 1 >= argc || argv[i + 1][0] == '\0') return BadArguments("--out needs a directory");
-      outDir = argv[++i];
-      continue;
-    }
-    const std::string reason = std::string("unexpected argument \"") + argv[i] + "\"";
-    return BadArguments(reason.c_str());
   }
+  if (optind < argc) return BadArguments(("unexpected argument \"" + std::string(argv[optind]) + "\"").c_str());
   if (!outDir) return BadArguments("missing --out DIR");
 
   std::string error;
