@@ -235,8 +235,3 @@ void ConsoleEncoder::EncodeFrame(const Cell* cells, std::string& out) {
   out += kSyncEnd;
 }
 
-size_t ConsoleEncoder::WorstCaseFrameBytes() const {
-  // Per cell: a cursor position (up to 14 bytes), two 24-bit colours (36),
-  // a glyph (3). Per frame: the wrapper and the clear.
-  return static_cast<size_t>(areaColumns) * areaRows * 56 + 64;
-}

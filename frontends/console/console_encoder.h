@@ -83,11 +83,15 @@ struct ConsoleEncoder {
   void Invalidate();
   // The terminal cell that area cell (areaX, areaY) should show for cells.
   TerminalCell Wanted(const Cell* cells, int areaX, int areaY) const;
-  // Bytes a frame can take at most, for reserving the output once.
-  size_t WorstCaseFrameBytes() const;
   // The colours the cell needs that are not set yet, then its glyph.
   void AppendCell(std::string& out, TerminalCell cell);
 };
+
+// Bytes a frame of any layout can take at most (the area is at most 80 x 50
+// cells), for reserving the output once: per cell a cursor position (up to
+// 14 bytes), two 24-bit colours (36) and a glyph (3); per frame the wrapper
+// and the clear.
+constexpr size_t kMaxConsoleFrameBytes = size_t{kScreenCells} * 56 + 64;
 
 constexpr const char* kSyncBegin = "\x1b[?2026h";   // synchronised update (private mode 2026)
 constexpr const char* kSyncEnd = "\x1b[?2026l";

@@ -220,8 +220,7 @@ void SetUpConsole() {
   WriteAll(t.outputFd, start.data(), start.size());
 
   t.encoder.Configure(columns, rows, t.trueColour, t.coverage);
-  // Room for the largest frame of any layout: 80 x 50 cells.
-  t.frame.reserve(size_t{kScreenCells} * 56 + 64);
+  t.frame.reserve(kMaxConsoleFrameBytes);
 }
 
 void PresentConsole(const Cell* cells) {
