@@ -2,11 +2,11 @@
 // that emulate text mode the way the window front-end draws it, or as ANSI
 // text on standard output.
 #include <getopt.h>
-#include <stb_image_write.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -16,6 +16,8 @@
 #include "engine/resources/bitmap.h"
 #include "engine/resources/resource_table.h"
 #include "frontends/console/ansi.h"
+#include "tools/common/atomic_file.h"
+#include "tools/common/png.h"
 
 namespace {
 
@@ -72,7 +74,7 @@ Options ParseArguments(int argc, char** argv) {
     switch (c) {
       case 'h':
         std::fputs(kUsage, stdout);
-        std::exit(0);
+        std::exit(tools::CloseStdout("demo_render") ? 0 : 1);
       case 't': o.time = ParseMs("--time", optarg), o.haveTime = true; break;
       case 'f': o.from = ParseMs("--from", optarg), o.haveFrom = true; break;
       case 'e': o.to = ParseMs("--to", optarg), o.haveTo = true; break;
@@ -115,6 +117,8 @@ int main(int argc, char** argv) {
   std::vector<GlyphCell> glyphs(kScreenCells, GlyphCell{0, 0});
   std::vector<uint8_t> rgb(static_cast<size_t>(kTextModeWidth) * kTextModeHeight * 3);
   std::string text;
+  std::vector<uint8_t> png;
+  std::string error;
   int status = 0;
 
   const uint32_t first = options.haveTime ? options.time : options.from;
@@ -125,18 +129,28 @@ int main(int argc, char** argv) {
     if (options.ansi != 0) {
       text.clear();
       AppendAnsiScreen(text, screen->cells, options.ansi == 24);
-      std::fwrite(text.data(), 1, text.size(), stdout);
-      continue;
+      if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size()) continue;
+      std::fprintf(stderr, "demo_render: cannot write standard output: %s\n", std::strerror(errno));
+      status = 1;
+      break;
     }
     DecodeToGlyphCells(screen->cells, glyphs.data());
     RasteriseTextMode(glyphs.data(), *glyphImage, rgb.data());
     const std::string path = FramePath(options, timeMs);
-    if (stbi_write_png(path.c_str(), kTextModeWidth, kTextModeHeight, 3, rgb.data(), kTextModeWidth * 3) == 0) {
-      std::fprintf(stderr, "demo_render: cannot write %s\n", path.c_str());
+    if (!tools::EncodePng(kTextModeWidth, kTextModeHeight, rgb.data(), png)) {
+      error = "cannot encode \"" + path + "\" as PNG";
+    } else {
+      tools::WriteFileAtomically(path, png, error);
+    }
+    if (!error.empty()) {
+      std::fprintf(stderr, "demo_render: %s\n", error.c_str());
       status = 1;
       break;
     }
   }
+  // Lost ANSI output (a full disk, a closed pipe) fails the run; a failure
+  // already reported is not reported twice.
+  if (status == 0 && !tools::CloseStdout("demo_render")) status = 1;
 
   ReleaseBitmap(glyphImage);
   TearDownShow();

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,8 +54,6 @@ std::vector<uint8_t> WavHeader(int64_t frames) {
   return h;
 }
 
-bool WriteAll(FILE* f, const void* data, size_t size) { return std::fwrite(data, 1, size, f) == size; }
-
 double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 }  // namespace
@@ -72,7 +71,7 @@ int main(int argc, char** argv) {
     switch (c) {
       case 'h':
         PrintUsage(stdout);
-        return 0;
+        return tools::CloseStdout("make_soundtrack") ? 0 : 1;
       case 'o':
       case 'w': {
         std::string& target = c == 'o' ? outPath : wavPath;
@@ -104,31 +103,23 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  // Opened before the rendering, so that a bad path fails at once.
-  tools::AtomicFile out(outPath);
-  if (!out.ok()) {
-    std::fprintf(stderr, "make_soundtrack: cannot write \"%s\"\n", out.partPath().c_str());
-    return 1;
-  }
   const auto fail = [&](const std::string& message) {
     std::fprintf(stderr, "make_soundtrack: %s\n", message.c_str());
     return 1;
   };
-  FILE* wav = nullptr;
+  // Both opened before the rendering, in this order, so that a bad path
+  // fails at once.
+  tools::AtomicFile out(outPath);
+  if (!out.ok()) return fail(out.Error());
+  std::optional<tools::AtomicFile> wav;
   if (!wavPath.empty()) {
-    wav = std::fopen(wavPath.c_str(), "wb");
+    wav.emplace(wavPath);
     const std::vector<uint8_t> header = WavHeader(music::kTrackFrames);
-    if (wav == nullptr || !WriteAll(wav, header.data(), header.size())) {
-      if (wav != nullptr) std::fclose(wav);
-      return fail("cannot write \"" + wavPath + "\"");
-    }
+    if (!wav->Write(header.data(), header.size())) return fail(wav->Error());
   }
   std::string error;
   music::Mp3Encoder encoder;
-  if (!encoder.Open(kBitrateKbps, error)) {
-    if (wav != nullptr) std::fclose(wav);
-    return fail(error);
-  }
+  if (!encoder.Open(kBitrateKbps, error)) return fail(error);
 
   // Render and encode one second at a time.
   using Clock = std::chrono::steady_clock;
@@ -137,50 +128,40 @@ int main(int argc, char** argv) {
   music::LoudnessMeter meter(music::kSampleRate);
   std::vector<float> chunk;
   std::vector<int16_t> pcm;
-  bool wavOk = true;
   for (int64_t done = 0; done < music::kTrackFrames;) {
     const int64_t n = std::min<int64_t>(music::kSampleRate, music::kTrackFrames - done);
     chunk.resize(static_cast<size_t>(2 * n));
     const Clock::time_point t0 = Clock::now();
     renderer.Render(chunk.data(), n);
     const Clock::time_point t1 = Clock::now();
-    if (!encoder.Encode(chunk.data(), n, error)) {
-      if (wav != nullptr) std::fclose(wav);
-      return fail(error);
-    }
+    if (!encoder.Encode(chunk.data(), n, error)) return fail(error);
     encodeTime += Clock::now() - t1;
     renderTime += t1 - t0;
     meter.Add(chunk.data(), n);
-    if (wav != nullptr) {
+    if (wav) {
       pcm.resize(chunk.size());
       for (size_t i = 0; i < chunk.size(); ++i) {
         const double v = std::fmax(-1.0, std::fmin(1.0, static_cast<double>(chunk[i])));
         pcm[i] = static_cast<int16_t>(std::lround(v * 32767.0));
       }
       // WAV is little-endian, as are the machines this tool runs on.
-      wavOk = wavOk && WriteAll(wav, pcm.data(), pcm.size() * sizeof(int16_t));
+      if (!wav->Write(pcm.data(), pcm.size() * sizeof(int16_t))) return fail(wav->Error());
     }
     done += n;
   }
-  if (wav != nullptr) {
-    wavOk = (std::fclose(wav) == 0) && wavOk;
-    if (!wavOk) return fail("cannot write \"" + wavPath + "\"");
-  }
+  if (wav && !wav->Commit()) return fail(wav->Error());
 
   const Clock::time_point f0 = Clock::now();
   std::vector<uint8_t> mp3;
   if (!encoder.Finish(mp3, error)) return fail(error);
   encodeTime += Clock::now() - f0;
 
-  if (!out.Write(mp3.data(), mp3.size()) || !out.Commit()) {
-    std::fprintf(stderr, "make_soundtrack: cannot write \"%s\"\n", outPath.c_str());
-    return 1;
-  }
+  if (!out.Write(mp3.data(), mp3.size()) || !out.Commit()) return fail(out.Error());
 
   std::printf("%s: %.3f s, %d kbit/s CBR, %zu bytes; sample peak %.2f dBFS, loudness %.1f LUFS; "
               "render %.1f s, encode %.1f s\n",
               outPath.c_str(), static_cast<double>(music::kTrackFrames) / music::kSampleRate, kBitrateKbps,
               mp3.size(), music::ToDecibels(meter.SamplePeak()), meter.IntegratedLufs(), Seconds(renderTime),
               Seconds(encodeTime));
-  return 0;
+  return tools::CloseStdout("make_soundtrack") ? 0 : 1;
 }

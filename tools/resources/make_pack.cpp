@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/resources/pack_format.h"
+#include "tools/common/atomic_file.h"
 #include "tools/resources/pack_writer.h"
 
 namespace {
@@ -53,7 +54,7 @@ int main(int argc, char** argv) {
     switch (c) {
       case 'h':
         PrintUsage(stdout);
-        return 0;
+        return tools::CloseStdout("make_pack") ? 0 : 1;
       case 'o': outPath = optarg; break;
       case 's': stored = true; break;
       case ':':
@@ -77,6 +78,13 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  // Opened before the inputs are read and compressed, so that a bad path
+  // fails at once.
+  tools::AtomicFile out(outPath);
+  if (!out.ok()) {
+    std::fprintf(stderr, "make_pack: %s\n", out.Error().c_str());
+    return 1;
+  }
   std::vector<PackInput> entries;
   for (const std::string& path : inputs) {
     PackInput entry;
@@ -96,16 +104,8 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  std::FILE* out = std::fopen(outPath.c_str(), "wb");
-  if (out == nullptr) {
-    std::fprintf(stderr, "make_pack: cannot write %s\n", outPath.c_str());
-    return 1;
-  }
-  bool ok = std::fwrite(pack.data(), 1, pack.size(), out) == pack.size();
-  ok = (std::fclose(out) == 0) && ok;
-  if (!ok) {
-    std::fprintf(stderr, "make_pack: cannot write %s\n", outPath.c_str());
-    std::remove(outPath.c_str());
+  if (!out.Write(pack.data(), pack.size()) || !out.Commit()) {
+    std::fprintf(stderr, "make_pack: %s\n", out.Error().c_str());
     return 1;
   }
   return 0;

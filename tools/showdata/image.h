@@ -36,8 +36,8 @@ struct RgbImage {
 // Returns false if encoding fails.
 bool EncodePng(const RgbImage& image, std::vector<uint8_t>& png);
 
-// Writes the PNG file at path (through a temporary "<path>.part" renamed
-// into place). Returns false on any failure to encode or write.
-bool WritePng(const RgbImage& image, const std::string& path);
+// Writes the PNG file at path through tools::AtomicFile. Returns false on any
+// failure to encode or write, with a one-line reason in error.
+bool WritePng(const RgbImage& image, const std::string& path, std::string& error);
 
 }  // namespace showdata

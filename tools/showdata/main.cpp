@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "tools/common/atomic_file.h"
 #include "tools/showdata/show_images.h"
 
 namespace {
@@ -34,7 +35,7 @@ int main(int argc, char** argv) {
     switch (c) {
       case 'h':
         PrintUsage();
-        return 0;
+        return tools::CloseStdout("make_show_data") ? 0 : 1;
       case 'o':
         if (outDir) return BadArguments("--out given twice");
         if (optarg[0] == '\0') return BadArguments("--out needs a directory");

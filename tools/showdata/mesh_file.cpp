@@ -56,9 +56,8 @@ std::vector<uint8_t> EncodeMesh(const MeshFile& mesh) {
   return out;
 }
 
-bool WriteMeshFile(const MeshFile& mesh, const std::string& path) {
-  const std::vector<uint8_t> bytes = EncodeMesh(mesh);
-  return tools::WriteFileAtomically(path, bytes);
+bool WriteMeshFile(const MeshFile& mesh, const std::string& path, std::string& error) {
+  return tools::WriteFileAtomically(path, EncodeMesh(mesh), error);
 }
 
 }  // namespace showdata

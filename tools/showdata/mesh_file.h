@@ -48,8 +48,8 @@ int32_t ToFixed(double v);
 // The file's bytes.
 std::vector<uint8_t> EncodeMesh(const MeshFile& mesh);
 
-// Writes the file at path (through "<path>.part" renamed into place).
-// Returns false on any failure.
-bool WriteMeshFile(const MeshFile& mesh, const std::string& path);
+// Writes the file at path through tools::AtomicFile. Returns false on any
+// failure, with a one-line reason in error.
+bool WriteMeshFile(const MeshFile& mesh, const std::string& path, std::string& error);
 
 }  // namespace showdata

@@ -41,11 +41,7 @@ bool WriteShowImages(const std::string& dir, std::string& error) {
     return false;
   }
   for (const ShowImage& entry : ShowImages()) {
-    const std::string path = dir + "/" + entry.fileName;
-    if (!WritePng(entry.generate(), path)) {
-      error = "cannot write \"" + path + "\"";
-      return false;
-    }
+    if (!WritePng(entry.generate(), dir + "/" + entry.fileName, error)) return false;
   }
   // The meshes go beside the images, into the same pack.
   return WriteShowMeshes(dir, error);

@@ -15,11 +15,7 @@ std::span<const ShowMesh> ShowMeshes() { return kShowMeshes; }
 
 bool WriteShowMeshes(const std::string& dir, std::string& error) {
   for (const ShowMesh& entry : ShowMeshes()) {
-    const std::string path = dir + "/" + entry.fileName;
-    if (!WriteMeshFile(entry.generate(), path)) {
-      error = "cannot write \"" + path + "\"";
-      return false;
-    }
+    if (!WriteMeshFile(entry.generate(), dir + "/" + entry.fileName, error)) return false;
   }
   return true;
 }
