@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <iterator>
 #include <string>
+#include <tuple>
 
 #include "engine/core/text_mode_image.h"
 #include "tests/support/run_tool.h"
@@ -48,6 +49,31 @@ TEST(DemoRender, AfterTheShowEveryCellIsASpaceOnRed) {
   std::string rows;
   for (int row = 0; row < 50; ++row) rows += "\x1b[91;41m" + std::string(80, ' ') + "\x1b[0m\n";
   EXPECT_EQ(ansi.out, rows);
+}
+
+// Output that cannot be written (a full disk, a directory) fails the run with
+// one line naming it; a device, or a link to one, is written in place and
+// stays a device. The "dev_" outputs are the scratch directory's own nodes.
+TEST(DemoRender, LostOutputFailsAndDevicesAreWrittenInPlace) {
+  const bool nodes = MakeMemoryDevice("dev_null", 3) && MakeMemoryDevice("dev_full", 7);
+  fs::create_symlink("dev_full", "dev_link"), fs::create_directory("dir");
+  const std::string noSpace = "No space left on device\n";
+  const std::tuple<std::string, int, std::string> cases[] = {
+      {"--help >/dev/full", 1, "cannot write standard output: " + noSpace},
+      {"--time 0 --ansi >/dev/full", 1, "cannot write standard output: " + noSpace},
+      {"--time 0 --out dir", 1, "cannot write \"dir\": Is a directory\n"},
+      {"--time 0 --out dev_null", 0, ""},
+      {"--time 0 --out dev_link", 1, "cannot write \"dev_link\": " + noSpace},
+  };
+  for (const auto& [args, code, message] : cases) {
+    if (!nodes && args.find("dev_") != std::string::npos) continue;
+    const RunResult r = RunProgram("sh", "-c 'exec \"$0\" " + args + "' '" DEMO_RENDER_PATH "'", "run");
+    EXPECT_EQ(r.exitCode, code) << args;
+    EXPECT_EQ(r.err, message.empty() ? "" : "demo_render: " + message) << args;
+  }
+  if (!nodes) GTEST_SKIP() << "device nodes cannot be made here: outputs that are devices untested";
+  EXPECT_TRUE(fs::is_character_file("dev_null") && fs::is_character_file("dev_full") && fs::is_symlink("dev_link"));
+  EXPECT_EQ(FilesHere(), 6);   // the nodes, the link, dir and the captured output: no ".part"
 }
 
 }  // namespace

@@ -103,8 +103,10 @@ TEST(ShippedTrack, DecodesToTheTrackAtItsLengthWithoutClipping) {
 
 // Help succeeds on standard output; bad arguments exit with 2, unwritable
 // paths with 1 at once (before any rendering), each with its message, and
-// neither leaves a file behind, not even the temporary one.
+// neither leaves a file behind, not even the temporary one. "At once": the
+// output is checked before the WAV file is opened, and that before rendering.
 TEST(MakeSoundtrack, HelpBadArgumentsAndUnwritablePaths) {
+  std::filesystem::create_directory("adir");
   const std::tuple<const char*, int, const char*> cases[] = {
       {"--help", 0, "usage: make_soundtrack --out FILE"}, {"-h", 0, "usage: make_soundtrack --out FILE"},
       {"", 2, "missing --out FILE"}, {"--wav x.wav", 2, "missing --out FILE"},
@@ -112,7 +114,8 @@ TEST(MakeSoundtrack, HelpBadArgumentsAndUnwritablePaths) {
       {"--out a.mp3 --out b.mp3", 2, "--out given twice"},
       {"--out a.mp3 --wav", 2, "--wav needs a file name"},
       {"--out a.mp3 --bitrate 128", 2, "unexpected argument \"--bitrate\""},
-      {"--out no_such_dir/qx3.mp3", 1, "cannot write \"no_such_dir/qx3.mp3.part\""},
+      {"--out no_such_dir/qx3.mp3", 1, "cannot write \"no_such_dir/qx3.mp3\": No such file or directory"},
+      {"--out adir --wav no_such_dir/x.wav", 1, "cannot write \"adir\": Is a directory"},
       {"--out a.mp3 --wav no_such_dir/x.wav", 1, "cannot write \"no_such_dir/x.wav\""},
   };
   for (const auto& [args, code, message] : cases) {
@@ -121,8 +124,9 @@ TEST(MakeSoundtrack, HelpBadArgumentsAndUnwritablePaths) {
     EXPECT_EQ(r.exitCode, code);
     EXPECT_NE((code == 0 ? r.out : r.err).find(message), std::string::npos) << r.out << r.err;
     EXPECT_TRUE((code == 0 ? r.err : r.out).empty()) << r.out << r.err;
-    EXPECT_FALSE(std::filesystem::exists("a.mp3") || std::filesystem::exists("a.mp3.part") ||
-                 std::filesystem::exists("x.wav"));
+    // Nothing but the captured output and adir, untouched.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), std::filesystem::directory_iterator()), 3);
+    EXPECT_TRUE(std::filesystem::is_empty("adir"));
   }
 }
 

@@ -123,18 +123,24 @@ TEST(MakePack, PacksFilesUnderTheirBaseNamesAsTheWriterDoes) {
   }
 }
 
+// Nor is a full device ("dev_full", the case's own node) removed or replaced.
 TEST(MakePack, FailsOnBadArgumentsAndInputsWritingNothing) {
   WriteFile("a.bin", Bytes("a"));
   WriteFile(std::string(34, 'n'), Bytes("x"));
   fs::create_directories("folder");
-  const std::vector<std::string> arguments = {
+  const bool nodes = MakeMemoryDevice("dev_full", 7);
+  std::vector<std::string> arguments = {
       "", "a.bin", "--out", "--out x.kest", "--out x.kest --fast a.bin", "--out x.kest a.bin missing.bin",
       "--out x.kest folder", "--out x.kest a.bin a.bin", "--out x.kest " + std::string(34, 'n'),
-      "--out no/such/dir/x.kest a.bin"};
+      "--out no/such/dir/x.kest a.bin", "--out folder a.bin"};
+  if (nodes) arguments.push_back("--out dev_full a.bin");
   for (const std::string& args : arguments) {
     EXPECT_NE(RunProgram(LUMEN_MAKE_PACK, args, "make_pack").exitCode, 0) << args;
-    EXPECT_FALSE(fs::exists("x.kest")) << args;
+    EXPECT_FALSE(fs::exists("x.kest") || fs::exists("x.kest.part") || fs::exists("folder.part")) << args;
   }
+  if (!nodes) GTEST_SKIP() << "device nodes cannot be made here: an output that is a device untested";
+  EXPECT_TRUE(fs::is_character_file("dev_full"));
+  EXPECT_EQ(ReadText("make_pack.stderr"), "make_pack: cannot write \"dev_full\": No space left on device\n");
 }
 
 // ---------------------------------------------------------------------------

@@ -2,6 +2,8 @@
 // exit code, standard output and standard error.
 #pragma once
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -33,4 +35,11 @@ inline RunResult RunProgram(const std::string& program, const std::string& args,
   r.out = ReadText(outFile);
   r.err = ReadText(errFile);
   return r;
+}
+
+// A character device at path with the numbers of /dev/null (minor 3) or
+// /dev/full (minor 7), as a program's output; false where making device nodes
+// is not permitted (not root, or a container without the capability).
+inline bool MakeMemoryDevice(const char* path, unsigned minor) {
+  return mknod(path, S_IFCHR | 0666, makedev(1, minor)) == 0;
 }
