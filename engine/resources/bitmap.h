@@ -2,6 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
+
+// Pixels a side: larger PNGs are refused before decoding (the show's largest
+// image is 336 x 416).
+constexpr uint32_t kMaxBitmapSide = 4096;
 
 struct Bitmap {
   int32_t pixelCount;   // width x height
@@ -12,6 +17,14 @@ struct Bitmap {
   // Fills this bitmap from the resource name. Always leaves a usable object:
   // when decoding fails it prints the failure and becomes 80 x 50, all zero.
   void Load(const char* name);
+
+  // Decodes png into this bitmap, its pixels a new array (an earlier one is
+  // the caller's to free). Returns null, or why the bytes were refused,
+  // leaving the bitmap untouched: anything but a PNG whose chunks all end
+  // inside the file, with an IHDR first, at least one IDAT and none empty, an
+  // IEND, 1..kMaxBitmapSide pixels a side, and data that decodes. Never
+  // prints and never ends the program; Load adds the line and the fallback.
+  const char* DecodePng(std::span<const uint8_t> png);
 };
 
 // new Bitmap, loaded from name.
