@@ -27,6 +27,14 @@ constexpr uint8_t kPackMethodLzma = 1;
 constexpr uint8_t kPackMethodStored = 0;
 constexpr size_t kLzmaPropsBytes = 5;
 constexpr size_t kLzmaHeaderBytes = 13;   // props + 64-bit unpacked size
+// Bytes all entries of a pack may unpack to together (the show's come to
+// under 1 MiB): the reader refuses a directory that claims more before it
+// allocates anything, and the writer refuses to build such a pack.
+constexpr uint64_t kPackMaxUnpackedBytes = uint64_t{64} << 20;
+// An LZMA entry unpacks to at most this many times its stored bytes. LZMA
+// cannot do better than about 7100 to 1: its longest match, 273 bytes, takes
+// 14 binary decisions, none costing less than 0.022 bits.
+constexpr uint64_t kLzmaMaxRatio = 8192;
 
 struct PackDirEntry {
   uint32_t storedSize;

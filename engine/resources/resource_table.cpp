@@ -3,6 +3,7 @@
 #include <lzma.h>
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +26,15 @@ uint32_t ReadU32(const uint8_t* p) {
          (static_cast<uint32_t>(p[3]) << 24);
 }
 
+// Fills refusal with one printf-formatted line; false, for the caller to return.
+__attribute__((format(printf, 2, 3))) bool Refuse(PackRefusal& refusal, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(refusal.line, sizeof refusal.line, format, args);
+  va_end(args);
+  return false;
+}
+
 // malloc that never hands back null: a pack entry or file the machine cannot
 // hold is as fatal as a missing one. Zero bytes still give a real block.
 uint8_t* AllocateBytes(size_t bytes, const char* name) {
@@ -37,11 +47,12 @@ uint8_t* AllocateBytes(size_t bytes, const char* name) {
 // directory's size is what counts), then the raw LZMA stream, which may or
 // may not end with an end marker. Decoding stops once size bytes are out;
 // anything less, or a decoder error before that, is a corrupted entry.
-void DecodeLzmaEntry(const char* packName, const char* entryName, const uint8_t* stored, uint32_t storedSize,
-                     uint8_t* out, uint32_t size) {
+bool DecodeLzmaEntry(const char* packName, const char* entryName, const uint8_t* stored, uint32_t storedSize,
+                     uint8_t* out, uint32_t size, PackRefusal& refusal) {
   if (storedSize < kLzmaHeaderBytes) {
-    Fatal("resource \"%s\" in pack \"%s\" is corrupted: %u stored bytes, fewer than the %zu-byte LZMA header\n",
-          entryName, packName, storedSize, kLzmaHeaderBytes);
+    return Refuse(refusal,
+                  "resource \"%s\" in pack \"%s\" is corrupted: %u stored bytes, fewer than the %zu-byte LZMA header\n",
+                  entryName, packName, storedSize, kLzmaHeaderBytes);
   }
   lzma_filter filters[2];
   filters[0].id = LZMA_FILTER_LZMA1;
@@ -50,8 +61,8 @@ void DecodeLzmaEntry(const char* packName, const char* entryName, const uint8_t*
   filters[1].options = nullptr;
   lzma_ret ret = lzma_properties_decode(&filters[0], nullptr, stored, kLzmaPropsBytes);
   if (ret != LZMA_OK) {
-    Fatal("resource \"%s\" in pack \"%s\" is corrupted: bad LZMA properties (code %d)\n", entryName, packName,
-          static_cast<int>(ret));
+    return Refuse(refusal, "resource \"%s\" in pack \"%s\" is corrupted: bad LZMA properties (code %d)\n",
+                  entryName, packName, static_cast<int>(ret));
   }
   // Every match reaches back less than size bytes, so a dictionary of size
   // bytes decodes the same; it spares allocating the full encoder dictionary.
@@ -62,8 +73,9 @@ void DecodeLzmaEntry(const char* packName, const char* entryName, const uint8_t*
   ret = lzma_raw_decoder(&stream, filters);
   std::free(filters[0].options);
   if (ret != LZMA_OK) {
-    Fatal("resource \"%s\" in pack \"%s\" is corrupted: LZMA decoder set-up failed (code %d)\n", entryName, packName,
-          static_cast<int>(ret));
+    lzma_end(&stream);
+    return Refuse(refusal, "resource \"%s\" in pack \"%s\" is corrupted: LZMA decoder set-up failed (code %d)\n",
+                  entryName, packName, static_cast<int>(ret));
   }
   stream.next_in = stored + kLzmaHeaderBytes;
   stream.avail_in = storedSize - kLzmaHeaderBytes;
@@ -76,9 +88,10 @@ void DecodeLzmaEntry(const char* packName, const char* entryName, const uint8_t*
   size_t produced = size - stream.avail_out;
   lzma_end(&stream);
   if (produced < size) {
-    Fatal("resource \"%s\" in pack \"%s\" is corrupted: LZMA stream gave %zu of %u bytes (code %d)\n", entryName,
-          packName, produced, size, static_cast<int>(ret));
+    return Refuse(refusal, "resource \"%s\" in pack \"%s\" is corrupted: LZMA stream gave %zu of %u bytes (code %d)\n",
+                  entryName, packName, produced, size, static_cast<int>(ret));
   }
+  return true;
 }
 
 // Opens "<prefix><name>" for reading; null when the path does not fit the
@@ -107,7 +120,7 @@ PackReader::PackReader() : packName{}, magic{}, version(kPackVersion), entryCoun
   std::memcpy(magic, kPackMagic, sizeof magic);
 }
 
-void PackReader::Load(std::span<const uint8_t> pack) {
+bool PackReader::Load(std::span<const uint8_t> pack, PackRefusal& refusal) {
   // Stored bytes still held from an earlier load belong to nobody else.
   for (uint8_t*& bytes : entryBytes) {
     std::free(bytes);
@@ -115,46 +128,60 @@ void PackReader::Load(std::span<const uint8_t> pack) {
   }
   if (entryCount > 0) Clear();
 
-  // Everything is checked before anything is copied: a pack that does not
-  // hold together must never lead to a read outside it.
+  // Everything is checked before anything is allocated or copied: a pack
+  // that does not hold together must never lead to a read outside it, nor
+  // its directory to an allocation it cannot fill.
   const uint64_t packBytes = pack.size();
   if (packBytes < kPackHeaderBytes) {
-    Fatal("resource pack \"%s\" is damaged: %llu bytes, shorter than its %zu-byte header\n", packName,
-          static_cast<unsigned long long>(packBytes), kPackHeaderBytes);
+    return Refuse(refusal, "resource pack \"%s\" is damaged: %llu bytes, shorter than its %zu-byte header\n", packName,
+                  static_cast<unsigned long long>(packBytes), kPackHeaderBytes);
   }
   const uint8_t* base = pack.data();
   const int16_t count = static_cast<int16_t>(ReadU16(base + 6));
   const uint32_t headerDataSize = ReadU32(base + 8);
   if (count < 0 || count > kPackMaxEntries) {
-    Fatal("resource pack \"%s\" is damaged: entry count %d outside 0..%d\n", packName, count, kPackMaxEntries);
+    return Refuse(refusal, "resource pack \"%s\" is damaged: entry count %d outside 0..%d\n", packName, count,
+                  kPackMaxEntries);
   }
   const uint64_t expectedBytes = kPackHeaderBytes + uint64_t{headerDataSize} + kPackDirEntryBytes * count;
   if (packBytes != expectedBytes) {
-    Fatal("resource pack \"%s\" is damaged: %llu bytes, header asks for %llu\n", packName,
-          static_cast<unsigned long long>(packBytes), static_cast<unsigned long long>(expectedBytes));
+    return Refuse(refusal, "resource pack \"%s\" is damaged: %llu bytes, header asks for %llu\n", packName,
+                  static_cast<unsigned long long>(packBytes), static_cast<unsigned long long>(expectedBytes));
   }
   PackDirEntry records[kPackMaxEntries];
   uint64_t offset = kPackHeaderBytes;
+  uint64_t unpackedBytes = 0;
   const uint64_t dataEnd = kPackHeaderBytes + uint64_t{headerDataSize};
   for (int i = 0; i < count; ++i) {
     PackDirEntry& record = records[i];
     std::memcpy(&record, base + packBytes - kPackDirEntryBytes * (count - i), kPackDirEntryBytes);
     if (record.nameLength < 0 || record.nameLength > kPackMaxNameLength) {
-      Fatal("resource pack \"%s\" is damaged: entry %d name length %d outside 0..%d\n", packName, i,
-            record.nameLength, kPackMaxNameLength);
+      return Refuse(refusal, "resource pack \"%s\" is damaged: entry %d name length %d outside 0..%d\n", packName, i,
+                    record.nameLength, kPackMaxNameLength);
     }
     if (offset + record.storedSize > dataEnd) {
-      Fatal("resource pack \"%s\" is damaged: entry %d stored bytes run past the directory\n", packName, i);
+      return Refuse(refusal, "resource pack \"%s\" is damaged: entry %d stored bytes run past the directory\n",
+                    packName, i);
     }
     if (record.method != kPackMethodLzma && record.size != record.storedSize) {
-      Fatal("resource pack \"%s\" is damaged: stored entry %d holds %u bytes, not %u\n", packName, i,
-            record.storedSize, record.size);
+      return Refuse(refusal, "resource pack \"%s\" is damaged: stored entry %d holds %u bytes, not %u\n", packName,
+                    i, record.storedSize, record.size);
+    }
+    if (record.method == kPackMethodLzma && record.size > kLzmaMaxRatio * record.storedSize) {
+      return Refuse(refusal, "resource pack \"%s\" is damaged: LZMA entry %d claims %u bytes from %u stored\n",
+                    packName, i, record.size, record.storedSize);
     }
     offset += record.storedSize;
+    unpackedBytes += record.size;
   }
   if (offset != dataEnd) {
-    Fatal("resource pack \"%s\" is damaged: entry sizes add up to %llu, header says %u\n", packName,
-          static_cast<unsigned long long>(offset - kPackHeaderBytes), headerDataSize);
+    return Refuse(refusal, "resource pack \"%s\" is damaged: entry sizes add up to %llu, header says %u\n", packName,
+                  static_cast<unsigned long long>(offset - kPackHeaderBytes), headerDataSize);
+  }
+  if (unpackedBytes > kPackMaxUnpackedBytes) {
+    return Refuse(refusal, "resource pack \"%s\" is damaged: entries claim %llu bytes in all, more than %llu\n",
+                  packName, static_cast<unsigned long long>(unpackedBytes),
+                  static_cast<unsigned long long>(kPackMaxUnpackedBytes));
   }
 
   std::memcpy(magic, base, sizeof magic);
@@ -173,6 +200,7 @@ void PackReader::Load(std::span<const uint8_t> pack) {
     if (record.storedSize > 0) std::memcpy(entryBytes[i], base + offset, record.storedSize);
     offset += record.storedSize;
   }
+  return true;
 }
 
 void PackReader::Clear() {
@@ -187,30 +215,48 @@ void PackReader::Clear() {
 }
 
 ResourceTable* ResourceTable::CreateFromPack(std::span<const uint8_t> pack, const char* packName) {
+  PackRefusal refusal;
+  ResourceTable* table = TryCreateFromPack(pack, packName, refusal);
+  if (table == nullptr) Fatal("%s", refusal.line);
+  return table;
+}
+
+ResourceTable* ResourceTable::TryCreateFromPack(std::span<const uint8_t> pack, const char* packName,
+                                                PackRefusal& refusal) {
   auto* reader = new PackReader();
   std::snprintf(reader->packName, sizeof reader->packName, "%s", packName);
-  reader->Load(pack);
+  if (!reader->Load(pack, refusal)) {
+    delete reader;
+    return nullptr;
+  }
 
   auto* table = new ResourceTable();
-  table->count = reader->entryCount;
-  for (int i = 0; i < reader->entryCount; ++i) {
+  bool unpacked = true;
+  for (int i = 0; i < reader->entryCount && unpacked; ++i) {
     const PackDirEntry& record = reader->directory[i];
     ResourceEntry& row = table->entries[i];
     // A 33-character name keeps its first 32 here; lookups compare no further.
     std::strncpy(row.name, record.name, kResourceNameField);
     row.size = record.size;
     row.data = AllocateBytes(record.size, record.name);
+    table->count = i + 1;
     if (record.method == kPackMethodLzma) {
-      DecodeLzmaEntry(reader->packName, record.name, reader->entryBytes[i], record.storedSize, row.data,
-                      record.size);
+      unpacked = DecodeLzmaEntry(reader->packName, record.name, reader->entryBytes[i], record.storedSize, row.data,
+                                 record.size, refusal);
     } else if (record.size > 0) {
       std::memcpy(row.data, reader->entryBytes[i], record.size);  // size == storedSize, checked by Load
     }
     std::free(reader->entryBytes[i]);
     reader->entryBytes[i] = nullptr;
   }
+  // What a refused entry left unread.
+  for (int i = 0; i < reader->entryCount; ++i) std::free(reader->entryBytes[i]);
   reader->Clear();
   delete reader;
+  if (!unpacked) {
+    Destroy(table);
+    return nullptr;
+  }
   return table;
 }
 

@@ -18,6 +18,12 @@ struct ResourceEntry {
   uint8_t* data;                  // malloc'd; file resources carry one extra 0 byte
 };
 
+// Why a pack or one of its entries was refused: the one line, newline
+// included, that ends the program when a pack is refused.
+struct PackRefusal {
+  char line[256];
+};
+
 // Short-lived reader of a pack image, used while the table is built.
 struct PackReader {
   char packName[32];
@@ -31,8 +37,11 @@ struct PackReader {
   PackReader();  // "qx3.kest", "KEST", 324, no entries
   // Copies the header, directory (names unmasked) and every entry's stored
   // bytes (malloc'd), first freeing stored bytes still held from an earlier
-  // Load. A pack that does not hold together ends the program naming it.
-  void Load(std::span<const uint8_t> pack);
+  // Load. A pack that does not hold together, or whose entries claim to
+  // unpack to more than kPackMaxUnpackedBytes in all or an LZMA entry to more
+  // than kLzmaMaxRatio times its stored bytes, is refused before anything is
+  // allocated: false, the reader left empty, the reason in refusal.
+  bool Load(std::span<const uint8_t> pack, PackRefusal& refusal);
   // Empties the 100 slots. Frees nothing: whoever took the stored bytes (the
   // table creation frees each once unpacked) owns them.
   void Clear();
@@ -53,8 +62,14 @@ struct ResourceTable {
   // Frees every row's bytes, then the table; the next Instance builds anew.
   static void Release();
 
-  // A table unpacked from the given pack image; not the instance.
+  // A table unpacked from the given pack image; not the instance. A refused
+  // pack or entry (see TryCreateFromPack) ends the program with its line.
   static ResourceTable* CreateFromPack(std::span<const uint8_t> pack, const char* packName);
+  // As CreateFromPack, but a pack that PackReader::Load refuses, or an LZMA
+  // entry that does not unpack to its size, gives null with the reason in
+  // refusal, everything freed. Only running out of memory ends the program.
+  static ResourceTable* TryCreateFromPack(std::span<const uint8_t> pack, const char* packName,
+                                          PackRefusal& refusal);
   // Makes table the instance (releasing the previous one); for tools and tests.
   static void Install(ResourceTable* table);
   static void Destroy(ResourceTable* table);

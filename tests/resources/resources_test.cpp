@@ -90,7 +90,8 @@ TEST(PackWriter, LaysOutHeaderDataAndDirectory) {
   EXPECT_EQ(Pack({{"first.bin", first, kPackMethodLzma}, {"b.txt", second, kPackMethodStored}}), expected);
 }
 
-// Names the table could not tell apart or hold, and more entries than it has rows.
+// Names the table could not tell apart or hold, more entries than it has rows,
+// and more bytes than the reader takes.
 TEST(PackWriter, RefusesWhatTheTableCannotHold) {
   std::vector<std::string> hundred;
   for (int i = 0; i < 100; ++i) hundred.push_back("e" + std::to_string(i));
@@ -108,6 +109,13 @@ TEST(PackWriter, RefusesWhatTheTableCannotHold) {
     EXPECT_EQ(BuildPack(entries, pack, error), accepted) << entries.size() << " " << entries[0].name.size();
     EXPECT_TRUE(pack.empty() != accepted && error.empty() == accepted) << error;
   }
+  std::vector<PackInput> entries(2);
+  entries[0] = {"a", std::vector<uint8_t>(kPackMaxUnpackedBytes / 2), kPackMethodStored};
+  entries[1] = {"b", std::vector<uint8_t>(kPackMaxUnpackedBytes / 2 + 1), kPackMethodLzma};
+  std::vector<uint8_t> pack;
+  std::string error;
+  EXPECT_FALSE(BuildPack(entries, pack, error));
+  EXPECT_EQ(error, "entries add up to 67108865 bytes (at most 67108864)");
 }
 
 TEST(MakePack, PacksFilesUnderTheirBaseNamesAsTheWriterDoes) {
@@ -184,7 +192,9 @@ TEST(PackReader, LzmaEntriesEndAtTheDirectorySize) {
   }
 }
 
-TEST(PackReaderDeathTest, DamagedPacksAndEntriesEndTheProgramNamingThem) {
+// Every refusal, through the entry point that returns it; the one that ends
+// the program prints the same line (below).
+TEST(PackReader, RefusesDamagedPacksAndEntriesNamingThem) {
   // Two LZMA entries round a stored one of 10 bytes; record i starts 44 (3 - i) bytes before the end.
   const std::vector<uint8_t> sound = Pack({{"first.bin", PatternBytes(5000, 21), kPackMethodLzma},
                                            {"second.txt", Bytes("0123456789"), kPackMethodStored},
@@ -198,8 +208,13 @@ TEST(PackReaderDeathTest, DamagedPacksAndEntriesEndTheProgramNamingThem) {
   std::vector<uint8_t> badProperties = stream, garbage = stream;
   badProperties[0] = 0xFF;   // lc/lp/pb beyond 9 x 5 x 5
   for (size_t i = 13; i < garbage.size(); ++i) garbage[i] |= 0x80;   // a sound stream starts with a 0 byte
+  // The most an LZMA entry of this stream may claim, and the most a pack may
+  // claim in all (from enough stored bytes): both still reach the decoder.
+  const uint32_t mostFromStream = static_cast<uint32_t>(8192 * stream.size());
+  const std::vector<uint8_t> enough = PatternBytes(kPackMaxUnpackedBytes / 8192 + 100, 44);
   const std::string pack = "^resource pack \"damaged.kest\" is damaged: ";
   const std::string entry = "^resource \"entry.bin\" in pack \"damaged.kest\" is corrupted: ";
+  const std::string claims = pack + "LZMA entry 0 claims ";
   const std::pair<std::vector<uint8_t>, std::string> cases[] = {
       {resized(11), pack + "11 bytes, shorter than its 12-byte header\n$"},
       {{}, pack + "0 bytes, shorter than its 12-byte header\n$"},
@@ -218,6 +233,13 @@ TEST(PackReaderDeathTest, DamagedPacksAndEntriesEndTheProgramNamingThem) {
       {[&] { auto p = patched(8, dataSize + 1); return p.insert(p.begin() + 12, 0), p; }(),
        pack + "entry sizes add up to " + std::to_string(dataSize) + ", header says [0-9]+\n$"},
       {patched(record1 + 4, 11), pack + "stored entry 1 holds 10 bytes, not 11\n$"},
+      {LzmaEntryPack(stream, 0xFFFFFFFFu),
+       claims + "4294967295 bytes from " + std::to_string(stream.size()) + " stored\n$"},
+      {LzmaEntryPack(stream, mostFromStream + 1), claims + std::to_string(mostFromStream + 1) + " bytes from"},
+      {LzmaEntryPack(stream, mostFromStream), entry + "LZMA stream gave 3000 of " + std::to_string(mostFromStream)},
+      {LzmaEntryPack(enough, kPackMaxUnpackedBytes + 1),
+       pack + "entries claim 67108865 bytes in all, more than 67108864\n$"},
+      {LzmaEntryPack(enough, kPackMaxUnpackedBytes), entry},
       {LzmaEntryPack(PatternBytes(12, 41), 100), entry + "12 stored bytes, fewer than the 13-byte LZMA header\n$"},
       {LzmaEntryPack({}, 0), entry + "0 stored bytes, fewer than the 13-byte LZMA header\n$"},
       {LzmaEntryPack(badProperties, 3000), entry + "bad LZMA properties"},
@@ -226,7 +248,21 @@ TEST(PackReaderDeathTest, DamagedPacksAndEntriesEndTheProgramNamingThem) {
       {LzmaEntryPack(headerOnly, 3000), entry + "LZMA stream gave 0 of 3000 bytes"},
       {LzmaEntryPack(garbage, 3000), entry + "LZMA stream gave 0 of 3000 bytes"},
   };
-  for (const auto& [bytes, regex] : cases) EXPECT_FATAL(ResourceTable::CreateFromPack(bytes, "damaged.kest"), regex);
+  for (const auto& [bytes, regex] : cases) {
+    PackRefusal refusal{};
+    EXPECT_EQ(ResourceTable::TryCreateFromPack(bytes, "damaged.kest", refusal), nullptr) << regex;
+    EXPECT_TRUE(std::regex_search(refusal.line, std::regex(regex))) << refusal.line << " vs " << regex;
+  }
+}
+
+TEST(PackReaderDeathTest, ARefusedPackOrEntryEndsTheProgram) {
+  std::vector<uint8_t> damaged = Pack({{"entry.bin", Bytes("stored"), kPackMethodStored}});
+  damaged.pop_back();
+  EXPECT_FATAL(ResourceTable::CreateFromPack(damaged, "damaged.kest"),
+               "^resource pack \"damaged.kest\" is damaged: 61 bytes, header asks for 62\n$");
+  EXPECT_FATAL(ResourceTable::CreateFromPack(LzmaEntryPack(Bytes("short"), 1), "damaged.kest"),
+               "^resource \"entry.bin\" in pack \"damaged.kest\" is corrupted: 5 stored bytes, fewer than the "
+               "13-byte LZMA header\n$");
 }
 
 // ---------------------------------------------------------------------------

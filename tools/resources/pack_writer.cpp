@@ -69,6 +69,7 @@ bool BuildPack(const std::vector<PackInput>& entries, std::vector<uint8_t>& out,
             std::to_string(kPackMaxEntries) + ")";
     return false;
   }
+  uint64_t unpackedBytes = 0;
   for (size_t i = 0; i < entries.size(); ++i) {
     const std::string& name = entries[i].name;
     if (name.empty() || name.size() > static_cast<size_t>(kPackMaxNameLength)) {
@@ -85,10 +86,13 @@ bool BuildPack(const std::vector<PackInput>& entries, std::vector<uint8_t>& out,
         return false;
       }
     }
-    if (entries[i].bytes.size() > UINT32_MAX) {
-      error = "entry \"" + name + "\" is larger than 4 GiB";
-      return false;
-    }
+    unpackedBytes += entries[i].bytes.size();
+  }
+  // The reader refuses a pack claiming more, before it allocates anything.
+  if (unpackedBytes > kPackMaxUnpackedBytes) {
+    error = "entries add up to " + std::to_string(unpackedBytes) + " bytes (at most " +
+            std::to_string(kPackMaxUnpackedBytes) + ")";
+    return false;
   }
 
   std::vector<std::vector<uint8_t>> stored(entries.size());
@@ -105,10 +109,8 @@ bool BuildPack(const std::vector<PackInput>& entries, std::vector<uint8_t>& out,
     }
     dataSize += stored[i].size();
   }
-  if (kPackHeaderBytes + dataSize + kPackDirEntryBytes * entries.size() > UINT32_MAX) {
-    error = "pack would be larger than 4 GiB";
-    return false;
-  }
+  // At most 64 MiB unpacked, grown by a fraction of a percent where LZMA finds
+  // nothing to match: every size fits the 32-bit fields.
 
   out.reserve(kPackHeaderBytes + dataSize + kPackDirEntryBytes * entries.size());
   out.insert(out.end(), kPackMagic, kPackMagic + 4);

@@ -16,8 +16,8 @@ struct PackInput {
 // The pack image of entries in the given order: header, entry data, directory.
 // Returns false with a one-line reason in error (and out left empty) for an
 // empty or over-long name, two names that agree in their first 32 characters
-// (the second could never be looked up), more than 100 entries, or sizes that
-// do not fit the 32-bit fields.
+// (the second could never be looked up), more than 100 entries, or entries
+// that add up to more than the reader takes (kPackMaxUnpackedBytes).
 bool BuildPack(const std::vector<PackInput>& entries, std::vector<uint8_t>& out, std::string& error);
 
 // The LZMA "alone" stream of data: 5 property bytes, the 64-bit unpacked size
