@@ -1,17 +1,35 @@
 #!/usr/bin/env bash
-# scripts/test.sh [--sanitize]: installs what is missing, builds and runs every test.
-# --sanitize builds into build-asan with AddressSanitizer and UBSan.
+# scripts/test.sh [--sanitize | --tsan]: installs what is missing, builds and
+# runs every test.
+#   --sanitize  builds into build-asan with AddressSanitizer and UBSan
+#   --tsan      builds the music tests into build-tsan with ThreadSanitizer
+#               and runs them (the audio thread against the frame loop)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-if [[ "${1:-}" == "--sanitize" ]]; then
-  dir=$root/build-asan
-  "$root/scripts/build.sh" "$dir" -DLUMEN_SANITIZE=ON -DLUMEN_BUILD_BENCHMARKS=OFF -DLUMEN_WERROR=ON
-  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
-  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-else
-  dir=$root/build
-  "$root/scripts/build.sh" "$dir" -DLUMEN_WERROR=ON
-fi
+labels=()
+case "${1:-}" in
+  --sanitize)
+    dir=$root/build-asan
+    "$root/scripts/build.sh" "$dir" -DLUMEN_SANITIZE=ON -DLUMEN_BUILD_BENCHMARKS=OFF -DLUMEN_WERROR=ON
+    export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
+    export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+    ;;
+  --tsan)
+    dir=$root/build-tsan
+    LUMEN_BUILD_TARGETS=music_tests "$root/scripts/build.sh" "$dir" -DLUMEN_TSAN=ON \
+      -DLUMEN_BUILD_BENCHMARKS=OFF -DLUMEN_WERROR=ON
+    export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+    labels=(-L '^music_tests$')
+    ;;
+  "")
+    dir=$root/build
+    "$root/scripts/build.sh" "$dir" -DLUMEN_WERROR=ON
+    ;;
+  *)
+    echo "usage: scripts/test.sh [--sanitize | --tsan]" >&2
+    exit 2
+    ;;
+esac
 # Every case has a scratch directory of its own, so all run in parallel; a
 # failure fails the run (nothing is retried).
-ctest --test-dir "$dir" --output-on-failure --no-tests=error -j"$(nproc)"
+ctest --test-dir "$dir" --output-on-failure --no-tests=error -j"$(nproc)" "${labels[@]}"
