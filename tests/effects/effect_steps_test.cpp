@@ -1,6 +1,7 @@
 // Reference values of the steps of the tunnel, the glow, the twister, the
 // skull logo and the liquid box: tables, timing, geometry, shading, camera
-// placement, background levels and the skull's glow.
+// placement and background levels. The skull's glow, worked out from them,
+// is fixed by the show's digests.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -44,30 +45,25 @@ TEST(Glow, DistanceTableKeepsTheFloatRootsRounding) {
   EffectGlow glow("Glow", 44000, 72000);
   EXPECT_EQ(glow.distance[64][64], 0.0f);
   EXPECT_EQ(glow.distance[64 + 4][64 + 3], 25.0f);
-  // (-64, -64): sqrt(8192) rounded to float, squared: 8191.9995, not 8192.
-  EXPECT_NEAR(glow.distance[0][0], 8191.9995f, 0.0002f);
-  EXPECT_NE(glow.distance[0][0], 8192.0f);
+  // (-64, -64): sqrt(8192) rounded to float, squared: 8191.9995, the float
+  // just below 8192.
+  EXPECT_EQ(glow.distance[0][0], std::nextafter(8192.0f, 0.0f));
 }
 
 TEST(Twister, FrameGeometryWorkedInSinglePrecision) {
   // At 0 every row shows map row 72 (550 mod 239) shifted by 5 rows per row.
   // At 12345 ms the twist is negative, so the row offsets truncate toward
   // zero (-1.57 gives -1, -9.67 gives -9). 30000 ms is the last frame.
-  struct Case { uint32_t ms; int32_t base; uint32_t scroll; std::vector<std::tuple<int, int32_t, int32_t>> rows; };
-  const Case cases[] = {
-      {0, 50, 0, {{0, 72, 0}, {1, 72, 5}, {49, 72, 245}}},
-      {1000, 92, 125, {{10, 102, -1}, {49, 50, 277}}},
-      {12345, 705, 1543, {{0, 10, 0}, {10, 9, 51}, {49, 1, 250}}},
-      {30000, 1557, 3750, {{0, 145, 0}, {49, 120, -1}}},
-  };
-  for (const Case& c : cases) {
-    const TwisterFrame f = TwisterFrameAt(c.ms);
-    EXPECT_EQ(f.base, c.base) << c.ms;
-    EXPECT_EQ(f.scroll, c.scroll) << c.ms;
-    for (const auto& [r, mapRow, shift] : c.rows) {
-      EXPECT_EQ(TwisterMapRow(f, r), mapRow) << c.ms << " row " << r;
-      EXPECT_TRUE(shift < 0 || TwisterRowShift(f, r) == shift) << c.ms << " row " << r;   // -1: not worked out
-    }
+  // ms, base, scroll; row, its map row and shift (-1: not worked out).
+  const int32_t cases[][6] = {{0, 50, 0, 0, 72, 0},          {0, 50, 0, 1, 72, 5},         {0, 50, 0, 49, 72, 245},
+                              {1000, 92, 125, 10, 102, -1},  {1000, 92, 125, 49, 50, 277},
+                              {12345, 705, 1543, 0, 10, 0},  {12345, 705, 1543, 10, 9, 51}, {12345, 705, 1543, 49, 1, 250},
+                              {30000, 1557, 3750, 0, 145, 0}, {30000, 1557, 3750, 49, 120, -1}};
+  for (const auto& [ms, base, scroll, r, mapRow, shift] : cases) {
+    const TwisterFrame f = TwisterFrameAt(static_cast<uint32_t>(ms));
+    EXPECT_TRUE(f.base == base && f.scroll == static_cast<uint32_t>(scroll)) << ms;
+    EXPECT_EQ(TwisterMapRow(f, r), mapRow) << ms << " row " << r;
+    EXPECT_TRUE(shift < 0 || TwisterRowShift(f, r) == shift) << ms << " row " << r;
   }
   EXPECT_NEAR(TwisterFrameAt(12345).twist, -0.20745677f, 1e-6f);
   // A frame far outside the show's range still lands inside the map.
@@ -92,11 +88,11 @@ TEST(Twister, Shading) {
   for (const auto& [texel, red, blue, light, level] : cases) {
     EXPECT_EQ(TwisterLevel(texel, red, blue, light), level) << texel << " " << red << " " << blue << " " << light;
   }
-  // Levels above 255 carry into the hue: a product of 300 is level 44 on hue 231.
-  EXPECT_EQ(CellOrCarriedLevel(0x01E60032, 300), 0x01E72C32u);
 }
 
-TEST(MeshScenes, CameraAndMeshPlacement) {
+// The placements at each scene's start; the sway, turn and tumble after it
+// are fixed by the show's digests.
+TEST(MeshScenes, CameraAndMeshPlacementAtTheStart) {
   BuildAngleTables();
   Camera camera;
   Mesh mesh;
@@ -108,33 +104,10 @@ TEST(MeshScenes, CameraAndMeshPlacement) {
   PlaceSkull(0, camera, mesh);
   EXPECT_EQ(placed(),
             (std::vector<int32_t>{0x4000, 3500, 4000, 4000, 0xE0000, -65535 - 132072, 12000, 0, 1875 * 16, 0xC80000}));
-  // The turn loses one step every 3 ms, floored; past 10500 ms only the low 16 bits count.
-  PlaceSkull(3002, camera, mesh);
-  EXPECT_EQ(camera.angleY, 3500 - 1000);
-  PlaceSkull(12000, camera, mesh);
-  camera.Update();
-  EXPECT_EQ(camera.angleY, 65036);
-  // x sways through SinTable[(t & 0x1FFF) x 8], z through CosTable[(t & 0x3FFF) x 4].
-  PlaceSkull(8192 + 1024, camera, mesh);
-  EXPECT_EQ(camera.x, -46340 + 4000);
-  PlaceSkull(8192, camera, mesh);
-  EXPECT_EQ(camera.z, 65535 - 132072);
-  // The emblem's spin: (t + 1875) x 16 reaches a whole turn at 2221 ms.
-  PlaceSkull(2221, camera, mesh);
-  EXPECT_EQ(mesh.angleZ, 65536);
-
-  // The liquid box at its start, whatever another effect left in the camera.
+  // The liquid box, whatever another effect left in the camera.
   camera.x = camera.z = camera.angleZ = 12345;
   PlaceLiquidBox(0, camera, mesh);
   EXPECT_EQ(placed(), (std::vector<int32_t>{0x4000, 0, 0, 0, 30 << 16, 0, 0, 0, 0, 0xC80000}));
-  // A quarter period in, s1 = sin(1.5) rounded to float: the camera tilts
-  // the other way from the quarter turn and is 39.97 away.
-  PlaceLiquidBox(1500, camera, mesh);
-  EXPECT_EQ(camera.angleX, 0x4000 + static_cast<int32_t>(static_cast<float>(std::sin(1.5)) * 655.36f));
-  EXPECT_NEAR(camera.y / 65536.0, 30.0 + 10.0 * std::sin(1.5), 1e-4);
-  // The tumble: angleZ repeats every 4096 ms, angleX every 16384 ms.
-  PlaceLiquidBox(16384, camera, mesh);
-  EXPECT_EQ(std::pair(mesh.angleX, mesh.angleZ), std::pair(196608, 262144));
 }
 
 TEST(MeshScenes, NoiseBackgroundLevelRounding) {
@@ -142,32 +115,6 @@ TEST(MeshScenes, NoiseBackgroundLevelRounding) {
   const std::pair<float, uint32_t> cases[] = {{49.5f, 50}, {49.49f, 49}, {50.0f, 50}, {73.2f, 50}, {0.49f, 0},
                                                {0.5f, 1},   {-3.0f, 0},   {-0.0f, 0},  {std::nextafter(0.5f, 0.0f), 0}};
   for (const auto& [sum, level] : cases) EXPECT_EQ(NoiseBackgroundLevel(sum), level) << sum;
-}
-
-TEST(SkullGlow, PassesAndTheirSum) {
-  const Cell ground = 0x01DC0032;   // the skull's cleared screen
-  std::vector<Cell> src(kScreenCells, ground), a(kScreenCells), b(kScreenCells);
-  // One cell at level 60 in row 0 counts six times there (taps -5..0), five
-  // times in row 1, four in row 2: 360, 300, 240 / 11 x 4 - 70. Row 49
-  // counts five times itself.
-  src[7] = CellWithLevel(ground, 60);
-  src[49 * 80 + 79] = CellWithLevel(ground, 60);
-  SkullGlowLastPass(src.data(), b.data());
-  const std::pair<int, uint32_t> levels[] = {{7, 60}, {87, 39}, {167, 17}, {247, 0}, {6, 0}, {3999, 39}, {3919, 17}};
-  for (const auto& [i, level] : levels) EXPECT_EQ(b[i], CellWithLevel(ground, level)) << i;
-  // A flat level keeps 10 / 11 per plain pass, truncated each time:
-  // 77 -> 70 -> 63 -> 57, then 570 / 11 x 4 - 70 = 137.27; the kind, hue and
-  // saturation of the source stay.
-  std::fill(src.begin(), src.end(), DarkCellAtLevel(77));
-  SkullGlow(src.data(), a.data(), b.data());
-  EXPECT_EQ(std::count(b.begin(), b.end(), DarkCellAtLevel(137)), kScreenCells);
-  // Target, glow, sum: limited to 80, the target's other bits stay.
-  const Cell sums[][3] = {{DarkCellAtLevel(30), CellWithLevel(ground, 40), DarkCellAtLevel(70)},
-                          {DarkCellAtLevel(50), CellWithLevel(ground, 40), DarkCellAtLevel(80)},
-                          {CellWithLevel(ground, 0), CellWithLevel(kCellDark, 12), CellWithLevel(ground, 12)}};
-  for (int i = 0; i < 3; ++i) a[i] = sums[i][0], b[i] = sums[i][1];
-  AddGlowLevels(a.data(), b.data());
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(a[i], sums[i][2]) << i;
 }
 
 }  // namespace

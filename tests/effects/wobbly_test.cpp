@@ -1,19 +1,16 @@
 // The wobbler and the wobbly cube: the complex warp, the greetings' layout and
-// letters, the bloom, and the level each takes from its texture.
+// letters (the levels each takes from its texture: broken_images_test.cpp).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 #include <vector>
 
-#include "engine/core/timeline.h"
-#include "engine/effects/bloom.h"
-#include "engine/effects/effects.h"
 #include "engine/effects/warp.h"
 #include "engine/effects/wobbly.h"
 #include "engine/resources/bitmap.h"
-#include "engine/resources/resource_table.h"
 #include "tests/support/test_bitmaps.h"
 
 namespace {
@@ -30,10 +27,8 @@ TEST(Warp, OffsetsAtLocalTimeZero) {
 TEST(Warp, SmithDivision) {
   // Dividend, divisor, quotient: |q| > |p|; |p| > |q|; equal parts (second
   // branch); a tiny divisor the textbook formula would underflow on.
-  const WarpComplex cases[][3] = {{{1, 2}, {3, 4}, {0.44, 0.08}},
-                                  {{1, 2}, {4, 3}, {0.4, 0.2}},
-                                  {{2, 0}, {1, 1}, {1.0, -1.0}},
-                                  {{1e-300, 0}, {1e-300, 1e-300}, {0.5, -0.5}}};
+  const WarpComplex cases[][3] = {{{1, 2}, {3, 4}, {0.44, 0.08}}, {{1, 2}, {4, 3}, {0.4, 0.2}},
+                                  {{2, 0}, {1, 1}, {1.0, -1.0}}, {{1e-300, 0}, {1e-300, 1e-300}, {0.5, -0.5}}};
   for (const auto& c : cases) {
     const WarpComplex q = SmithDivide(c[0], c[1]);
     EXPECT_NEAR(q.re, c[2].re, 1e-15) << c[1].re << "," << c[1].im;
@@ -54,10 +49,8 @@ TEST(Warp, AngleBandAndTextureBytes) {
   // W = -10i, three quarters, band e^2..e^3. -1: W = -1, half a turn; R = 1
   // is not above the first bound.
   const double e = 2.718281828459045;
-  const double cases[][4] = {{0.5, 0.0, 0.0, (2.0 - 1.0) / (e - 1.0)},
-                             {0.0, -4.0, 0.25, 0.25},
-                             {0.0, 0.1, 0.75, (10.0 - e * e) / (e * e * e - e * e)},
-                             {-1.0, 0.0, 0.5, 1.0}};
+  const double cases[][4] = {{0.5, 0.0, 0.0, (2.0 - 1.0) / (e - 1.0)}, {0.0, -4.0, 0.25, 0.25},
+                             {0.0, 0.1, 0.75, (10.0 - e * e) / (e * e * e - e * e)}, {-1.0, 0.0, 0.5, 1.0}};
   for (const auto& [re, im, angle, band] : cases) {
     const WarpSample s = WarpAt({0.0, 0.0, 0.0, 0.0, re - 3.0, im - 2.0}, 0, 0);
     EXPECT_NEAR(s.angle, angle, 1e-12) << re << "," << im;
@@ -95,9 +88,7 @@ TEST(LetterDrawing, PixelsShadowsAndTheLeftEdge) {
   auto set = [font](char letter, int frame, int gx, int gy, uint32_t pixel) {
     font->pixels[((letter - 'a') * 16 + gy) * 336 + frame * 16 + gx] = pixel;
   };
-  LetterFont* holder = LoadLetterFont();
-  ReleaseBitmap(holder->bitmap);
-  holder->bitmap = font;
+  ReleaseBitmap(std::exchange(LoadLetterFont()->bitmap, font));
   std::vector<Cell> cells(kScreenCells, DarkCellAtLevel(10));
   auto at = [&cells](int x, int y) { return cells[y * kScreenWidth + x]; };
 
@@ -124,45 +115,6 @@ TEST(LetterDrawing, PixelsShadowsAndTheLeftEdge) {
   for (int x = 0; x < 6; ++x) EXPECT_EQ(at(x, 43), x < 4 ? kCellDark : DarkCellAtLevel(10)) << x;
   EXPECT_EQ(at(0, 40), DarkCellAtLevel(10));
   ReleaseLetterFont();
-}
-
-TEST(Bloom, UniformFramesGainTheirBrightenedBlur) {
-  // Level 11 everywhere: the passes give 10, 9, 8, then 80 / 11 x 6 - 30 = 13.6.
-  // Level 44 gains more than 80 allows; dark stays dark, the -30 keeps faint
-  // blur away. Only the level changes.
-  std::vector<Cell> cells(kScreenCells), a(kScreenCells), b(kScreenCells);
-  const std::pair<Cell, Cell> cases[] = {{MakeRampCell(100, 11, 7), MakeRampCell(100, 24, 7)},
-                                         {DarkCellAtLevel(44), DarkCellAtLevel(80)},
-                                         {DarkCellAtLevel(5), DarkCellAtLevel(5)}};
-  for (const auto& [before, after] : cases) {
-    std::fill(cells.begin(), cells.end(), before);
-    BloomLevels(cells.data(), a.data(), b.data());
-    EXPECT_EQ(std::count(cells.begin(), cells.end(), after), kScreenCells) << std::hex << before;
-  }
-}
-
-TEST(WarpEffects, LevelsFromUniformTextures) {
-  // The cube takes a third of the texel's blue, at most 80; the wobbler a
-  // fifteenth, bloomed (17: 15, 13, 11, then 110 / 11 x 6 - 30 = 30 more).
-  // The greetings are still off screen at the wobbler's start.
-  EffectWobblyCube cube("Wobbler", 100000, 131000);
-  EffectWobbly wobbly("Wobbler", 71000, 101000);
-  struct Case { Effect* effect; Bitmap** texture; uint32_t ms, texel, level; };
-  const Case cases[] = {{&cube, &cube.texture, 100000, 240, 80},
-                        {&cube, &cube.texture, 100000, 255, 80},
-                        {&cube, &cube.texture, 100000, 0x00FFFF11, 5},   // 17 / 3: too faint to bloom
-                        {&wobbly, &wobbly.texture, 71000, 0x0000FFFF, 47}};
-  std::vector<Cell> cells(kScreenCells);
-  for (const Case& c : cases) {
-    ReleaseBitmap(*c.texture);
-    *c.texture = MakeFilledBitmap(256, 256, c.texel);
-    DemoClock::Get()->nowMs = c.ms;
-    c.effect->target = cells.data();
-    c.effect->Render();
-    EXPECT_EQ(std::count(cells.begin(), cells.end(), DarkCellAtLevel(c.level)), kScreenCells) << std::hex << c.texel;
-  }
-  DemoClock::Release();
-  ResourceTable::Release();
 }
 
 }  // namespace
