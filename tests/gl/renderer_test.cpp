@@ -8,6 +8,7 @@
 #include "engine/core/timeline.h"
 #include "engine/resources/bitmap.h"
 #include "tests/gl/test_display.h"
+#include "tests/support/allocation_count.h"
 #include "tests/support/test_bitmaps.h"
 
 namespace {
@@ -87,6 +88,23 @@ TEST_F(TextModeRenderer, ShowFramesMatchDemoRenderPngs) {
     EXPECT_EQ(Differences(DrawAtWindowSize(), want), "") << "at " << timeMs << " ms";
     TearDownShow();
   }
+}
+
+// The window's per-frame path over the show, once the driver has compiled
+// its state for the first frame: no heap allocation in any frame.
+TEST_F(TextModeRenderer, ShowFramesDrawWithoutAllocating) {
+  BuildShow();
+  RenderFrame(0);
+  PrepareGlyphCells();
+  DrawAtWindowSize();
+  StartCountingAllocations();
+  for (uint32_t timeMs = 0; timeMs <= 201000; timeMs += 250) {
+    RenderFrame(timeMs);
+    PrepareGlyphCells();
+    DrawTextScreen(kTextModeWidth, kTextModeHeight);
+  }
+  EXPECT_EQ(StopCountingAllocations(), 0u);
+  TearDownShow();
 }
 
 }  // namespace
