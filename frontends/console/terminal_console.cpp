@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +26,9 @@ static_assert(std::atomic<bool>::is_always_lock_free, "signal handlers need a lo
 
 std::atomic<bool> gQuitRequested{false};
 std::atomic<bool> gResized{false};
+// Set while the terminal is changed; whoever clears it (RestoreConsole or a
+// crash handler) gives the terminal back.
+std::atomic<bool> gTaken{false};
 
 extern "C" void OnQuitSignal(int) { gQuitRequested.store(true, std::memory_order_relaxed); }
 extern "C" void OnResizeSignal(int) { gResized.store(true, std::memory_order_relaxed); }
@@ -33,6 +37,13 @@ constexpr int kFallbackColumns = 80;   // a terminal that reports no size
 constexpr int kFallbackRows = 24;
 constexpr size_t kPendingKeys = 512;   // key records held between polls
 constexpr int kWriteStallMs = 100;     // wait for a non-blocking terminal to drain
+constexpr int kSizeReplyMs = 150;      // wait for the answer to the text area size query
+constexpr int kMaxAnsweredSize = 9999; // larger answers (cells) are not believed
+
+// Faults (and abort) that end the program at once: the terminal is given
+// back, then the signal takes its course as if no handler had been there.
+constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
+constexpr int kCrashSignalCount = sizeof kCrashSignals / sizeof kCrashSignals[0];
 
 constexpr const char* kLeaveSequence =
     "\x1b[?2026l"   // end a synchronised update an interrupted frame left open
@@ -48,10 +59,14 @@ struct Terminal {
   bool opened = false;
   bool setUp = false;
   int termiosFd = -1;        // the terminal whose modes are changed
-  int inputFd = -1;          // standard input when it is the terminal, else -1
+  int inputFd = -1;          // standard input when it is a terminal, else /dev/tty, else -1
+  bool inputOpened = false;  // inputFd is /dev/tty, opened here
   int outputFd = -1;         // the terminal, duplicated from standard output
   termios savedModes{};
   bool haveSavedModes = false;
+  char leave[80] = {};       // the bytes that give the screen back, made before it changes,
+  size_t leaveSize = 0;      // so that a crash handler only writes them
+  struct sigaction crashActions[kCrashSignalCount] = {};   // the actions before ours
   std::FILE* held = nullptr; // standard output during the show
   int savedStdout = -1;
 
@@ -69,8 +84,9 @@ struct Terminal {
 Terminal gTerminal;
 
 // Writes all of bytes, riding out signals and a terminal opened
-// non-blocking; gives up on any other error (a hung-up terminal).
-void WriteAll(int fd, const char* bytes, size_t size) {
+// non-blocking; gives up on any other error (a hung-up terminal) or a stall,
+// returning false. Async-signal-safe.
+bool WriteAll(int fd, const char* bytes, size_t size) {
   while (size > 0) {
     const ssize_t n = write(fd, bytes, size);
     if (n > 0) {
@@ -80,24 +96,49 @@ void WriteAll(int fd, const char* bytes, size_t size) {
       continue;
     } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
       pollfd p{fd, POLLOUT, 0};
-      if (poll(&p, 1, kWriteStallMs) <= 0) return;
+      if (poll(&p, 1, kWriteStallMs) <= 0) return false;
     } else {
-      return;
+      return false;
     }
   }
+  return true;
 }
 
 void WriteAll(int fd, const char* text) { WriteAll(fd, text, std::strlen(text)); }
 
-void TerminalSize(int fd, int* columns, int* rows) {
+// Screen, then modes (which drains the output first; keys typed during the
+// show are not left for the shell). Async-signal-safe: write, poll and
+// tcsetattr only.
+void GiveBackTerminal(const Terminal& t) {
+  WriteAll(t.outputFd, t.leave, t.leaveSize);
+  if (t.haveSavedModes) tcsetattr(t.termiosFd, TCSAFLUSH, &t.savedModes);
+}
+
+// Installed with SA_RESETHAND, so a fault inside it ends the program. The
+// action from before is put back; a signal that was sent is sent again, a
+// fault happens again when the instruction reruns. Either way it then gets
+// the default action (exit status and core dump) or a sanitizer's report.
+extern "C" void OnCrashSignal(int signal, siginfo_t* info, void*) {
+  const int savedErrno = errno;
+  if (gTaken.exchange(false)) GiveBackTerminal(gTerminal);
+  for (int i = 0; i < kCrashSignalCount; ++i) {
+    if (kCrashSignals[i] == signal) sigaction(signal, &gTerminal.crashActions[i], nullptr);
+  }
+  if (info->si_code <= 0) raise(signal);   // SI_USER, SI_TKILL (abort, raise), SI_QUEUE
+  errno = savedErrno;
+}
+
+// False, with the fallback size, when the kernel has no size for the terminal.
+bool TerminalSize(int fd, int* columns, int* rows) {
   winsize size{};
   if (ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0) {
     *columns = size.ws_col;
     *rows = size.ws_row;
-    return;
+    return true;
   }
   *columns = kFallbackColumns;
   *rows = kFallbackRows;
+  return false;
 }
 
 bool TerminalHasTrueColour() {
@@ -111,6 +152,54 @@ void InstallHandler(int signal, void (*handler)(int)) {
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
   sigaction(signal, &action, nullptr);
+}
+
+// Over whatever is there (a sanitizer's handler runs after ours), except an
+// ignored signal, which stays ignored.
+void InstallCrashHandlers(Terminal& t) {
+  for (int i = 0; i < kCrashSignalCount; ++i) {
+    if (sigaction(kCrashSignals[i], nullptr, &t.crashActions[i]) != 0 || t.crashActions[i].sa_handler == SIG_IGN) continue;
+    struct sigaction action {};
+    action.sa_sigaction = OnCrashSignal;
+    sigemptyset(&action.sa_mask);
+    // On the signal stack where a thread has one (a sanitizer sets them up),
+    // so that a stack overflow still reaches the handler.
+    action.sa_flags = SA_SIGINFO | SA_RESETHAND | SA_ONSTACK;
+    sigaction(kCrashSignals[i], &action, nullptr);
+  }
+}
+
+// The terminal's text area in characters, asked with CSI 18 t (the answer,
+// CSI 8 ; rows ; columns t, arrives on the input); false when no answer
+// comes in time. Keys typed meanwhile are kept for PollConsoleKeys.
+bool AskTextAreaSize(Terminal& t, int* columns, int* rows) {
+  WriteAll(t.outputFd, "\x1b[18t");
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSizeReplyMs);
+  std::string got;
+  bool answered = false;
+  for (;;) {
+    const size_t at = got.find("\x1b[8;");
+    int answerRows = 0;
+    int answerColumns = 0;
+    int length = 0;
+    if (at != std::string::npos &&
+        std::sscanf(got.c_str() + at + 4, "%d;%dt%n", &answerRows, &answerColumns, &length) == 2 && length > 0) {
+      got.erase(at, 4 + static_cast<size_t>(length));
+      answered = answerRows > 0 && answerRows <= kMaxAnsweredSize && answerColumns > 0 && answerColumns <= kMaxAnsweredSize;
+      *rows = answerRows;
+      *columns = answerColumns;
+      break;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0 || got.size() > 64) break;   // no answer, or typing that hides none
+    pollfd p{t.inputFd, POLLIN, 0};
+    if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
+    char bytes[64];
+    const ssize_t n = read(t.inputFd, bytes, sizeof bytes);
+    if (n > 0) got.append(bytes, static_cast<size_t>(n));
+  }
+  for (const char c : got) t.pendingCount += static_cast<size_t>(t.parser.Feed(static_cast<uint8_t>(c), t.pending + t.pendingCount));
+  return answered;
 }
 
 // Raw input without echo; signals from Ctrl+C and Ctrl+\ stay on, suspend is off.
@@ -172,9 +261,17 @@ bool OpenConsole(const char* programName) {
     std::fprintf(stderr, "%s: standard output is not a terminal\n", programName);
     return false;
   }
+  // The conventional names for a terminal that cannot move the cursor.
+  const char* term = std::getenv("TERM");
+  if (term == nullptr || *term == '\0' || std::strcmp(term, "dumb") == 0) {
+    std::fprintf(stderr, "%s: TERM is %s; the show needs a terminal with cursor movement and colours\n", programName,
+                 term == nullptr || *term == '\0' ? "not set" : term);
+    return false;
+  }
   Terminal& t = gTerminal;
   if (t.opened) return true;
   t.opened = true;
+  InstallCrashHandlers(t);
   InstallHandler(SIGINT, OnQuitSignal);
   InstallHandler(SIGQUIT, OnQuitSignal);
   InstallHandler(SIGHUP, OnQuitSignal);
@@ -196,16 +293,30 @@ void SetUpConsole() {
 
   t.outputFd = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
   if (t.outputFd < 0) return;
-  t.inputFd = isatty(STDIN_FILENO) ? STDIN_FILENO : -1;
+  // Keys come from the terminal even when standard input is redirected.
+  t.inputOpened = !isatty(STDIN_FILENO);
+  t.inputFd = t.inputOpened ? open("/dev/tty", O_RDONLY | O_CLOEXEC) : STDIN_FILENO;
   t.termiosFd = t.inputFd >= 0 ? t.inputFd : t.outputFd;
+  t.leaveSize = static_cast<size_t>(std::snprintf(t.leave, sizeof t.leave, "%s", kLeaveSequence));
   t.setUp = true;
+  gTaken.store(true);
   EnterRawMode(t);
   HoldStandardOutput(t);
 
   gResized.store(false);
   int columns = 0;
   int rows = 0;
-  TerminalSize(t.outputFd, &columns, &rows);
+  const bool sizeKnown = TerminalSize(t.outputFd, &columns, &rows);
+  // The size to give back after the resize request: the kernel's, which the
+  // terminal keeps equal to its text area; without one, the terminal's answer.
+  // (The answer is not preferred: tmux 3.3a gives columns and rows swapped.)
+  int oldColumns = columns;
+  int oldRows = rows;
+  if ((columns < kScreenWidth || rows < kScreenHeight) &&
+      (sizeKnown || (t.inputFd >= 0 && AskTextAreaSize(t, &oldColumns, &oldRows)))) {
+    t.leaveSize += static_cast<size_t>(std::snprintf(t.leave + t.leaveSize, sizeof t.leave - t.leaveSize,
+                                                     "\x1b[8;%d;%dt", oldRows, oldColumns));
+  }
   std::string start;
   start += "\x1b[?1049h";                 // alternate screen
   start += "\x1b[22;0t";                  // push icon name and title
@@ -234,7 +345,8 @@ void PresentConsole(const Cell* cells) {
   }
   t.frame.clear();
   t.encoder.EncodeFrame(cells, t.frame);
-  WriteAll(t.outputFd, t.frame.data(), t.frame.size());
+  // Part of a frame leaves the screen unknown.
+  if (!WriteAll(t.outputFd, t.frame.data(), t.frame.size())) t.encoder.Invalidate();
   t.lastFrameBytes = t.frame.size();
 }
 
@@ -270,12 +382,12 @@ void RestoreConsole() {
   Terminal& t = gTerminal;
   if (!t.setUp) return;
   t.setUp = false;
-  WriteAll(t.outputFd, kLeaveSequence);
-  // Drains the output first; keys typed during the show are not left for the shell.
-  if (t.haveSavedModes) tcsetattr(t.termiosFd, TCSAFLUSH, &t.savedModes);
+  if (gTaken.exchange(false)) GiveBackTerminal(t);
   t.haveSavedModes = false;
   close(t.outputFd);
   t.outputFd = -1;
+  if (t.inputOpened && t.inputFd >= 0) close(t.inputFd);
+  t.inputFd = -1;
   ReplayStandardOutput(t);
 }
 

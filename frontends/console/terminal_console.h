@@ -1,8 +1,12 @@
 // The show's console on a POSIX terminal: raw input without echo, the
 // alternate screen with the cursor hidden and autowrap off, the show's
 // title, one write per frame, and a terminal given back as it was on every
-// way out (normal end, Escape, SIGINT, SIGQUIT, SIGHUP, SIGTERM, and exit()
-// from a fatal failure, through atexit).
+// way out (normal end, Escape, SIGINT, SIGQUIT, SIGHUP, SIGTERM, exit() from
+// a fatal failure through atexit, and the crash signals SIGSEGV, SIGBUS,
+// SIGFPE, SIGILL and SIGABRT, which then end the program as they would have:
+// the default action, or the handler that was there before, such as a
+// sanitizer's). Keys are read from standard input when it is a terminal,
+// else from /dev/tty.
 //
 // Call order: OpenConsole first thing in main; SetUpConsole once the
 // resource table exists (it reads "textmodechars.png"); then per frame
@@ -22,21 +26,24 @@
 
 constexpr const char* kConsoleTitle = "Lumen Gravel - Pelkora 2o14 - https://pelkora.example/";
 
-// Checks that standard output is a terminal (else prints
-// "<programName>: standard output is not a terminal" on standard error and
-// returns false, having changed nothing), then installs the quit and resize
-// signal handlers and registers RestoreConsole with atexit.
+// Checks that standard output is a terminal and that TERM names one that
+// can move the cursor (not unset, empty or "dumb"); else prints one line on
+// standard error and returns false, having changed nothing. Then installs the
+// crash, quit and resize signal handlers and registers RestoreConsole with
+// atexit.
 bool OpenConsole(const char* programName);
 
 // Takes the terminal: raw mode, alternate screen, hidden cursor, no
 // autowrap, the title (the previous one pushed on the title stack), a
-// resize request when smaller than 80 x 50. Standard output is held in a
+// resize request when smaller than 80 x 50 (undone at the end, to the size
+// the terminal reports when asked first). Standard output is held in a
 // temporary file until RestoreConsole replays it on the main screen, so
 // that a failure message printed during the show stays readable.
 void SetUpConsole();
 
 // Decodes the 4000 cells and shows them with one write. A resize since the
-// last frame takes effect here, with a full redraw.
+// last frame, or a write the terminal did not take whole, makes it a full
+// redraw.
 void PresentConsole(const Cell* cells);
 
 // Every pending input byte, read without blocking, as key records in order;
