@@ -1,12 +1,18 @@
 // demo_console in a real terminal. A tmux pane runs it from a script that
 // sets a title, notes the terminal modes before and after, and keeps the
 // pane open after the program ends, so that what it leaves behind is seen.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <random>
+#include <thread>
 
+#include "engine/resources/resource_table.h"
+#include "frontends/console/console_encoder.h"
 #include "frontends/console/terminal_console.h"
 #include "tests/console/tmux_pane.h"
 #include "tests/music/test_tracks.h"
@@ -17,13 +23,14 @@ namespace {
 constexpr const char* kTitleBefore = "title before the show";
 
 // Ctrl+C and Ctrl+\ reach the pane's whole process group: the script ignores
-// them, as an interactive shell does while a job runs.
+// them, as an interactive shell does while a job runs. launch is shell text
+// put before the program's command (assignments, redirections, commands).
 struct Show {
   TmuxPane pane;
-  Show(const std::string& program, int columns, int rows, bool trueColour)
-      : pane(std::string("trap '' INT QUIT\nprintf '\\033]2;") + kTitleBefore + "\\007'\nstty -g > modes.before\n" +
-                 (trueColour ? "export COLORTERM=truecolor\n" : "unset COLORTERM\n") +
-                 "SDL_AUDIODRIVER=dummy sh -c 'echo $$ > pid; exec \"$0\"' '" + program + "'\n" +
+  Show(const std::string& program, int columns, int rows, bool trueColour, const std::string& launch)
+      : pane(std::string("ulimit -c 0\ntrap '' INT QUIT\nprintf '\\033]2;") + kTitleBefore +
+                 "\\007'\nstty -g > modes.before\n" + (trueColour ? "export COLORTERM=truecolor\n" : "unset COLORTERM\n") +
+                 launch + " SDL_AUDIODRIVER=dummy sh -c 'echo $$ > pid; exec \"$0\"' '" + program + "'\n" +
                  "code=$?\nstty -g > modes.after\necho $code > status.part\nmv status.part status\nexec sleep 600\n",
              columns, rows) {}
 
@@ -73,7 +80,17 @@ struct WayOut {
   const char* keys;
   int signal, status;
   const char* message = nullptr;   // on the main screen afterwards
+  const char* launch = "";
 };
+
+// The status a crash signal leaves: the shell's 128 + signal, or 1 where
+// AddressSanitizer's report (after the terminal is given back) ends the program.
+constexpr int Crashed(int signal) {
+#ifdef __SANITIZE_ADDRESS__
+  if (signal == SIGSEGV || signal == SIGBUS || signal == SIGFPE) return 1;
+#endif
+  return 128 + signal;
+}
 
 void PrintTo(const WayOut& w, std::ostream* os) { *os << w.name; }
 
@@ -83,7 +100,7 @@ TEST_P(DemoConsoleEnds, WithTheTerminalGivenBack) {
   const WayOut& p = GetParam();
   if (p.trackSeconds > 0) WriteFileBytes("qx3.mp3", MakeSineMp3(TrackShape{p.trackSeconds, 22050, 1, false}));
   else std::ofstream("qx3.mp3") << std::string(5000, 'x');
-  Show show(p.program, p.columns, p.rows, p.trueColour);
+  Show show(p.program, p.columns, p.rows, p.trueColour, p.launch);
   if (p.keys != nullptr || p.signal != 0) {
     ASSERT_TRUE(WaitUntil([&] { return show.Started(); })) << show.Modes();
     show.ExpectPicture();
@@ -112,6 +129,17 @@ INSTANTIATE_TEST_SUITE_P(Console, DemoConsoleEnds,
                                            WayOut{"CtrlBackslash", kDemo, 80, 24, true, false, 300, "'C-\\'", 0, 0},
                                            WayOut{"Sigterm", kDemo, 80, 50, true, false, 300, nullptr, SIGTERM, 0},
                                            WayOut{"SighupAt33x17", kDemo, 33, 17, false, false, 300, nullptr, SIGHUP, 0},
+                                           WayOut{"Sigsegv", kDemo, 80, 50, true, false, 300, nullptr, SIGSEGV, Crashed(SIGSEGV)},
+                                           WayOut{"SigbusAt60x20", kDemo, 60, 20, false, false, 300, nullptr, SIGBUS, Crashed(SIGBUS)},
+                                           WayOut{"Sigfpe", kDemo, 80, 50, false, false, 300, nullptr, SIGFPE, Crashed(SIGFPE)},
+                                           WayOut{"Sigill", kDemo, 80, 50, true, false, 300, nullptr, SIGILL, Crashed(SIGILL)},
+                                           WayOut{"SigabrtAt80x24", kDemo, 80, 24, true, false, 300, nullptr, SIGABRT, Crashed(SIGABRT)},
+                                           WayOut{"InputRedirectedThenEscape", kDemo, 80, 50, false, false, 300, "Escape", 0, 0,
+                                                  nullptr, "</dev/null"},
+                                           WayOut{"DumbTerminal", kDemo, 80, 50, false, false, 0, nullptr, 0, 1,
+                                                  "demo_console: TERM is dumb; the show needs", "TERM=dumb"},
+                                           WayOut{"NoTerm", kDemo, 80, 50, false, false, 0, nullptr, 0, 1,
+                                                  "demo_console: TERM is not set;", "unset TERM;"},
                                            WayOut{"EndOfTrack", kDemo, 80, 50, true, false, 1.5, nullptr, 0, 0},
                                            WayOut{"BadMusic", kDemo, 80, 50, true, false, 0, nullptr, 0, 255,
                                                   "holds no MPEG audio stream"},
@@ -119,6 +147,46 @@ INSTANTIATE_TEST_SUITE_P(Console, DemoConsoleEnds,
                                            WayOut{"FailureDuringTheShow", CONSOLE_PROBE_PATH, 80, 50, true, false, 0,
                                                   "x", 0, 255, "resource \"probe.png\" not found"}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A frame the terminal takes only part of (a pty nobody reads, written
+// non-blocking, so the write gives up after a stall) is followed by a whole
+// frame, as a fresh encoder makes it, not by the changes since the cut one.
+TEST(TerminalLayer, ACutFrameIsFollowedByAFullRedraw) {
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+  const winsize size{50, 80, 0, 0};
+  ioctl(master, TIOCSWINSZ, &size);
+  const int slave = open(ptsname(master), O_RDWR | O_NOCTTY | O_NONBLOCK), savedIn = dup(0), savedOut = dup(1);
+  std::fflush(stdout);
+  for (const int fd : {0, 1}) dup2(slave, fd);
+  setenv("TERM", "xterm", 1);
+  setenv("COLORTERM", "truecolor", 1);
+  std::vector<Cell> screen(kScreenCells);
+  std::mt19937 rng(7);
+  for (Cell& c : screen) c = MakeLiteralCell('#', rng() & 0xFF);   // colours change at almost every cell
+  ASSERT_TRUE(OpenConsole("test"));
+  ResourceTable::Instance();
+  SetUpConsole();
+  PresentConsole(screen.data());
+  std::string all;
+  std::thread reader([&] {
+    char bytes[4096];
+    for (ssize_t n; (n = read(master, bytes, sizeof bytes)) > 0;) all.append(bytes, static_cast<size_t>(n));
+  });
+  PresentConsole(screen.data());
+  RestoreConsole();
+  dup2(savedIn, 0);
+  dup2(savedOut, 1);
+  for (const int fd : {slave, savedIn, savedOut}) close(fd);
+  reader.join();   // ends once nothing holds the pty's other side
+  ConsoleEncoder fresh;
+  const float coverage[kShadeCount] = {};   // not used at full size
+  fresh.Configure(80, 50, true, coverage);
+  std::string frame;
+  fresh.EncodeFrame(screen.data(), frame);
+  const size_t whole = all.find(frame);   // not the first frame: that one was cut
+  EXPECT_TRUE(whole != std::string::npos && whole > all.find(kSyncBegin)) << all.size() << " bytes";
+}
 
 TEST(DemoConsole, StandardOutputNotATerminalFailsWithOneLine) {
   const RunResult r = RunProgram(DEMO_CONSOLE_PATH, "</dev/null", "demo_console");
