@@ -18,7 +18,7 @@ uint32_t FrameTimeFromPosition(const FrameLoop& loop, int32_t result, uint32_t p
 }
 
 bool TrackHasEnded(const FrameLoop& loop) {
-  return loop.timeMs == 0 && loop.frameIndex > kEndOfTrackGraceFrames;
+  return loop.timeMs == 0 && loop.clockMoved && loop.frameIndex > kEndOfTrackGraceFrames;
 }
 
 KeyActions ApplyConsoleKeys(FrameLoop& loop, const KeyRecord* records, size_t count) {
@@ -57,6 +57,7 @@ void RunFrameLoop(FrameLoop& loop, FrameLoopPorts& ports) {
     uint32_t position = 0;
     const int32_t result = ports.MusicPosition(&position);
     loop.timeMs = FrameTimeFromPosition(loop, result, position);
+    if (loop.timeMs != 0) loop.clockMoved = true;
 
     loop.stop = RenderFrame(loop.timeMs);
     ports.Present(loop);

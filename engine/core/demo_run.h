@@ -11,7 +11,7 @@ enum class ShowProgram { Console, Window };
 constexpr uint32_t kFrameMs = 16;             // one frame of the 62.5 Hz grid
 constexpr int32_t kMuteDebounceFrames = 20;   // console: frames between two mute toggles
 constexpr uint32_t kFailedClockMs = 0xFFFFFFFFu;  // window: a time outside every effect
-constexpr uint32_t kEndOfTrackGraceFrames = 10;   // a position of 0 before this is the start
+constexpr uint32_t kEndOfTrackGraceFrames = 10;   // frames in which a position of 0 never ends the show
 constexpr uint8_t kVirtualKeyEscape = 27;
 constexpr uint8_t kMuteCharacter = 'm';
 
@@ -29,6 +29,7 @@ struct FrameLoop {
   uint32_t frameIndex = 0;   // frames begun before this one
   bool muted = false;        // last mute state sent to the music
   uint32_t timeMs = 0;       // demo time of the current frame
+  bool clockMoved = false;   // a frame has had a time other than 0: playback has begun
   bool stop = false;
   int32_t muteDelay = kMuteDebounceFrames;   // console only
 
@@ -40,8 +41,10 @@ struct FrameLoop {
 // otherwise the window shows no effect and the console counts frames.
 uint32_t FrameTimeFromPosition(const FrameLoop& loop, int32_t result, uint32_t positionMs);
 
-// The track has ended: time 0 after the first frames, which may legitimately
-// read 0 while playback starts.
+// The track has ended: time 0 once the clock has moved (positions never go
+// back during a play, so a 0 then means the track is over) and after the
+// first frames. Before the clock moves, 0 is the start, however long the
+// output takes to begin playing.
 bool TrackHasEnded(const FrameLoop& loop);
 
 // What one frame's console keys asked for.

@@ -55,6 +55,9 @@ struct ScriptedPorts : FrameLoopPorts {
 
 TEST(FrameLoop, HowTheShowEndsAndMuteToggles) {
   const Music zero = [](uint32_t, uint32_t* p) { return *p = 0, kOk; };
+  const Music late = [](uint32_t f, uint32_t* p) {   // 0 until the output begins at frame 40, over at 60
+    return *p = f < 40 || f >= 60 ? 0 : (f - 39) * 16, f < 60 ? kOk : kInvalidHandle;
+  };
   const Music played = [](uint32_t f, uint32_t* p) { return *p = f < 30 ? f * 16 : 0, f < 30 ? kOk : kInvalidHandle; };
   // "m" twice a frame up to 19, "M" at 30, "m" at 45 and 46, then "m",
   // Escape (released) and "x" in one batch at 70.
@@ -67,7 +70,8 @@ TEST(FrameLoop, HowTheShowEndsAndMuteToggles) {
   struct Case { const char* what; ShowProgram program; Music music; Keys keys; uint32_t quitAfterFrames, frames;
                 std::vector<bool> mutes; };
   const Case cases[] = {
-      {"position 0 from the start: over from the twelfth frame", ShowProgram::Console, zero, nullptr, 100000, 12, {}},
+      {"position 0 while the output has not begun: never the end", ShowProgram::Console, zero, nullptr, 50, 50, {}},
+      {"an output that begins at frame 40 plays until its first 0", ShowProgram::Window, late, nullptr, 100000, 61, {}},
       {"the first 0 once played ends it", ShowProgram::Window, played, nullptr, 100000, 31, {}},
       {"a quit request ends it before the next frame", ShowProgram::Console, nullptr, nullptr, 3, 3, {}},
       {"frame 19 toggles, then 20 frames pass; M is no key; Escape and m of one batch both count",
