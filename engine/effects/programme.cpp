@@ -23,6 +23,16 @@ constexpr ProgrammeSlot kProgramme[] = {
     {"Ending", 187000, 200000, &Create<EffectEnding>},
 };
 
+// The cross-fade divides by the overlap of two consecutive windows (both ends
+// inclusive): each window must end at least 1 ms after the next one starts.
+constexpr bool ConsecutiveWindowsOverlap() {
+  for (size_t i = 1; i < std::size(kProgramme); ++i) {
+    if (kProgramme[i - 1].endMs < kProgramme[i].startMs + 1) return false;
+  }
+  return true;
+}
+static_assert(ConsecutiveWindowsOverlap(), "consecutive programme windows must overlap by at least 1 ms");
+
 }  // namespace
 
 std::span<const ProgrammeSlot> ShowProgramme() { return kProgramme; }
