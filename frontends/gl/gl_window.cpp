@@ -173,7 +173,7 @@ void GetClientSize(int* width, int* height) {
 
 void RecordKey(int virtualKey, uint32_t event) {
   if (virtualKey < 0 || virtualKey >= kKeyStateEntries) return;
-  gWindow.keyState[virtualKey] = event;
+  gWindow.keyState[virtualKey] |= event;
 }
 
 void ClearKeyState() {

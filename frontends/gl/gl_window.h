@@ -21,7 +21,8 @@ inline constexpr char kWindowTitle[] = "Lumen Gravel (OpenGL) - Pelkora 2o14 - h
 constexpr int kVirtualKeyM = 77;
 constexpr int kVirtualKeyF1 = 112;
 
-// keyState values: the latest event of the key in this frame.
+// keyState bits: the events of the key since the frame loop last looked, so
+// that a press and release between two frames both count.
 constexpr uint32_t kKeyNoEvent = 0;
 constexpr uint32_t kKeyWentDown = 1;
 constexpr uint32_t kKeyWentUp = 2;
@@ -59,7 +60,8 @@ void SwapWindowBuffers();
 // The drawable size of the open window in pixels; 0 x 0 when closed.
 void GetClientSize(int* width, int* height);
 
-// Records a key event; codes outside 0..254 have no entry and are ignored.
+// Adds a key event (kKeyWentDown or kKeyWentUp) to the key's bits; codes
+// outside 0..254 have no entry and are ignored.
 void RecordKey(int virtualKey, uint32_t event);
 void ClearKeyState();
 // The Windows virtual key code of an SDL key code, or -1 for keys the show

@@ -14,15 +14,15 @@ bool PresentWindowFrame(FrameLoop& loop, FrameLoopPorts& ports) {
   if (PumpMessages()) loop.stop = true;
   GlWindow& window = TheWindow();
   if (window.windowActive) {
-    if (window.keyState[kVirtualKeyEscape] == kKeyWentDown) {
+    if (window.keyState[kVirtualKeyEscape] & kKeyWentDown) {
       loop.stop = true;
     } else {
       PrepareGlyphCells();
       DrawAndShow();
     }
   }
-  if (window.keyState[kVirtualKeyM] == kKeyWentUp) ToggleMute(loop, ports);
-  if (window.keyState[kVirtualKeyF1] == kKeyWentUp) {
+  if (window.keyState[kVirtualKeyM] & kKeyWentUp) ToggleMute(loop, ports);
+  if (window.keyState[kVirtualKeyF1] & kKeyWentUp) {
     const bool fullScreen = !window.fullScreen;
     CloseWindow();
     if (!OpenWindow(fullScreen)) return false;
