@@ -65,27 +65,30 @@ int main(int, char**) {
   MusicPlayer* player = MusicPlayer::Create();
   player->LoadTrack();
 
-  // A window that cannot open ends the program before the music plays; the
-  // error box has told why.
-  if (!OpenWindow(false)) return kExitFailure;
-  ClearGlyphCells();
+  // A window that cannot open ends the program before the show is built and
+  // the music plays; the error box has told why.
+  bool windowLost = !OpenWindow(false);
+  if (!windowLost) {
+    ClearGlyphCells();
+    FrameLoop loop(ShowProgram::Window);
+    loop.deadline = SDL_GetTicks();
+    ClearKeyState();
+    BuildShow();
+    DrawAndShow();
+    player->StartPlayback();
 
-  FrameLoop loop(ShowProgram::Window);
-  loop.deadline = SDL_GetTicks();
-  ClearKeyState();
-  BuildShow();
-  DrawAndShow();
-  player->StartPlayback();
+    WindowPorts ports(player);
+    RunFrameLoop(loop, ports);
+    windowLost = ports.windowLost;
+    TearDownShow();
+  }
 
-  WindowPorts ports(player);
-  RunFrameLoop(loop, ports);
-  if (ports.windowLost) return kExitFailure;
-
-  TearDownShow();
+  // Every way out stops the music here: its device thread must not outlive
+  // main while the process tears down its statics.
   player->Shutdown();
   delete player;
   ResourceTable::Release();
   TextScreen::Release();
   // The window and its context end with the process.
-  return 0;
+  return windowLost ? kExitFailure : 0;
 }
