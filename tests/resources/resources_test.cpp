@@ -2,13 +2,13 @@
 // and every damaged pack or corrupted LZMA entry, which ends the program with
 // one line naming it), the resource table's file fallback, and PNG bitmaps.
 #include <gtest/gtest.h>
+#include <regex.h>
 #include <stb_image_write.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <regex>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -21,6 +21,16 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// POSIX extended regex, as the death tests match their output (std::regex
+// trips GCC's uninitialised-use warning in the sanitizer build).
+bool ContainsMatch(const std::string& text, const std::string& pattern) {
+  regex_t re;
+  if (regcomp(&re, pattern.c_str(), REG_EXTENDED | REG_NOSUB) != 0) return false;
+  const bool found = regexec(&re, text.c_str(), 0, nullptr, 0) == 0;
+  regfree(&re);
+  return found;
+}
 
 // Fatal() prints on standard output, folded into standard error here, where
 // the death test looks for regex; the exit code is -1.
@@ -246,7 +256,7 @@ TEST(PackReader, RefusesDamagedPacksAndEntriesNamingThem) {
   for (const auto& [bytes, regex] : cases) {
     PackRefusal refusal{};
     EXPECT_EQ(ResourceTable::TryCreateFromPack(bytes, "damaged.kest", refusal), nullptr) << regex;
-    EXPECT_TRUE(std::regex_search(refusal.line, std::regex(regex))) << refusal.line << " vs " << regex;
+    EXPECT_TRUE(ContainsMatch(refusal.line, regex)) << refusal.line << " vs " << regex;
   }
   EXPECT_FATAL(ResourceTable::CreateFromPack(resized(11), "damaged.kest"), cases[0].second);
 }
