@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdarg>
+#include <cstdio>
 
 #include "engine/core/angle_tables.h"
 #include "engine/core/fatal.h"
@@ -42,6 +44,18 @@ void ReadWords(int32_t* out, const uint8_t* bytes, size_t words) {
 }
 
 int32_t Shl16(int32_t v) { return static_cast<int32_t>(static_cast<uint32_t>(v) << 16); }
+
+// Fills refusal with one printf-formatted line and frees the half-built
+// mesh (null before anything is allocated); null, for the loader to return.
+__attribute__((format(printf, 3, 4))) Mesh* Refuse(Mesh* halfBuilt, MeshRefusal& refusal, const char* format,
+                                                   ...) {
+  delete halfBuilt;
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(refusal.line, sizeof refusal.line, format, args);
+  va_end(args);
+  return nullptr;
+}
 
 // A running edge point: 16.16 column, texture coordinates and depth.
 struct EdgePoint {
@@ -219,17 +233,26 @@ Mesh* Mesh::Load(const char* name, const Bitmap* uvTexture, const Bitmap* envTex
 
 Mesh* Mesh::FromBytes(const char* name, const uint8_t* bytes, size_t size, const Bitmap* uvTexture,
                       const Bitmap* envTexture) {
+  MeshRefusal refusal;
+  Mesh* mesh = TryFromBytes(name, bytes, size, uvTexture, envTexture, refusal);
+  if (mesh == nullptr) Fatal("%s", refusal.line);
+  return mesh;
+}
+
+Mesh* Mesh::TryFromBytes(const char* name, const uint8_t* bytes, size_t size, const Bitmap* uvTexture,
+                         const Bitmap* envTexture, MeshRefusal& refusal) {
   if (bytes == nullptr || size < kMeshHeaderBytes) {
-    Fatal("mesh \"%s\" is damaged: %zu bytes, shorter than its 12-byte header\n", name,
-          bytes == nullptr ? size_t{0} : size);
+    return Refuse(nullptr, refusal, "mesh \"%s\" is damaged: %zu bytes, shorter than its 12-byte header\n", name,
+                  bytes == nullptr ? size_t{0} : size);
   }
   const uint32_t v = ReadBigEndian32(bytes);
   const uint32_t f = ReadBigEndian32(bytes + 4);
   const uint32_t u = ReadBigEndian32(bytes + 8);
   const uint64_t need = MeshFileBytes(v, f, u);
   if (v > INT32_MAX || f > INT32_MAX || u > INT32_MAX || need > size) {
-    Fatal("mesh \"%s\" is damaged: %zu bytes, but %u vertices, %u faces and %u coordinates need %llu\n",
-          name, size, v, f, u, static_cast<unsigned long long>(need));
+    return Refuse(nullptr, refusal,
+                  "mesh \"%s\" is damaged: %zu bytes, but %u vertices, %u faces and %u coordinates need %llu\n",
+                  name, size, v, f, u, static_cast<unsigned long long>(need));
   }
 
   const uint8_t* vertexBytes = bytes + kMeshHeaderBytes;
@@ -268,13 +291,13 @@ Mesh* Mesh::FromBytes(const char* name, const uint8_t* bytes, size_t size, const
     const MeshFace& face = mesh->faces[i];
     for (int k = 0; k < 3; ++k) {
       if (face.corner[k] < 0 || face.corner[k] >= mesh->vertexCount) {
-        Fatal("mesh \"%s\" is damaged: face %d names vertex %d of %d\n", name, i, face.corner[k],
-              mesh->vertexCount);
+        return Refuse(mesh, refusal, "mesh \"%s\" is damaged: face %d names vertex %d of %d\n", name, i,
+                      face.corner[k], mesh->vertexCount);
       }
       const int32_t t = mesh->faceUVs[i].t[k];
       if (face.mapping != kMeshMappingEnv && (t < 0 || t >= mesh->uvCount)) {
-        Fatal("mesh \"%s\" is damaged: face %d names texture coordinate %d of %d\n", name, i, t,
-              mesh->uvCount);
+        return Refuse(mesh, refusal, "mesh \"%s\" is damaged: face %d names texture coordinate %d of %d\n", name,
+                      i, t, mesh->uvCount);
       }
     }
   }

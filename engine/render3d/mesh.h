@@ -22,6 +22,12 @@
 
 struct Bitmap;
 
+// Why a mesh file was refused: the one line, naming the resource, newline
+// included, that ends the program when Load or FromBytes refuses it.
+struct MeshRefusal {
+  char line[256];
+};
+
 constexpr int32_t kMeshDefaultFocal = 250 << 16;   // after loading; the show sets 200.0
 constexpr int32_t kMeshFarDepth = 100 << 16;       // depth buffer fill: nothing at or beyond draws
 // Screen centre of the projection, cells.
@@ -93,6 +99,11 @@ struct Mesh {
   // As Load, from bytes already in memory; name only labels the messages.
   static Mesh* FromBytes(const char* name, const uint8_t* bytes, size_t size,
                          const Bitmap* uvTexture, const Bitmap* envTexture);
+  // As FromBytes, but a damaged file gives null with its line in refusal,
+  // everything freed; nothing is printed and the program goes on. Only
+  // running out of memory ends it.
+  static Mesh* TryFromBytes(const char* name, const uint8_t* bytes, size_t size, const Bitmap* uvTexture,
+                            const Bitmap* envTexture, MeshRefusal& refusal);
 
   // Rotates, translates (object position plus camera position, through the
   // camera matrix) and projects every vertex; rewrites tn*, screenX, screenY,

@@ -2,7 +2,6 @@
 // and every damaged pack or corrupted LZMA entry, which ends the program with
 // one line naming it), the resource table's file fallback, and PNG bitmaps.
 #include <gtest/gtest.h>
-#include <regex.h>
 #include <stb_image_write.h>
 #include <unistd.h>
 
@@ -15,22 +14,13 @@
 
 #include "engine/resources/bitmap.h"
 #include "engine/resources/resource_table.h"
+#include "tests/support/regex_match.h"
 #include "tests/support/run_tool.h"
 #include "tools/resources/pack_writer.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// POSIX extended regex, as the death tests match their output (std::regex
-// trips GCC's uninitialised-use warning in the sanitizer build).
-bool ContainsMatch(const std::string& text, const std::string& pattern) {
-  regex_t re;
-  if (regcomp(&re, pattern.c_str(), REG_EXTENDED | REG_NOSUB) != 0) return false;
-  const bool found = regexec(&re, text.c_str(), 0, nullptr, 0) == 0;
-  regfree(&re);
-  return found;
-}
 
 // Fatal() prints on standard output, folded into standard error here, where
 // the death test looks for regex; the exit code is -1.
