@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the project builds and tests with. As root it
-# installs what is missing; otherwise it prints the apt-get line and stops.
+# scripts/setup.sh [--fuzz]: installs the Debian packages the project builds
+# and tests with (--fuzz: also clang and its libFuzzer and sanitizer runtimes,
+# for scripts/fuzz.sh). As root it installs what is missing; otherwise it
+# prints the apt-get line and stops.
 set -euo pipefail
 
 PACKAGES=(
@@ -23,6 +25,19 @@ PACKAGES=(
   xfonts-base
   xdotool
 )
+# Only the fuzz build needs clang; the normal build is GCC's.
+FUZZ_PACKAGES=(
+  clang
+  libclang-rt-14-dev
+)
+case "${1:-}" in
+  --fuzz) PACKAGES+=("${FUZZ_PACKAGES[@]}") ;;
+  "") ;;
+  *)
+    echo "usage: scripts/setup.sh [--fuzz]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${PACKAGES[@]}"; do
