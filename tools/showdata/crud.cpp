@@ -31,8 +31,14 @@ RgbImage MakeCrud() {
   // Base: bright, with a fine per-cell jitter of 222..252.
   for (int& g : grain) g = rng.Range(222, 252);
 
-  // Specks: single dark cells.
-  for (int i = 0; i < 70; ++i) Darken(grain, rng.Range(0, kWidth - 1), rng.Range(0, kHeight - 1), rng.Range(70, 160));
+  // Specks: single dark cells. One draw per statement: the order of a
+  // call's arguments is the compiler's choice, the numbers' order is ours.
+  for (int i = 0; i < 70; ++i) {
+    const int level = rng.Range(70, 160);
+    const int y = rng.Range(0, kHeight - 1);
+    const int x = rng.Range(0, kWidth - 1);
+    Darken(grain, x, y, level);
+  }
 
   // Blotches: a dark core with a half-dark rim, a few cells across.
   for (int i = 0; i < 9; ++i) {
