@@ -134,12 +134,8 @@ int main(int argc, char** argv) {
   TextScreen::Get();
   ResourceTable::Instance();
   if (!OpenWindow(false)) return 1;
-  ClearGlyphCells();
   FrameLoop loop(ShowProgram::Window);
-  loop.deadline = SDL_GetTicks();
-  ClearKeyState();
-  BuildShow();
-  DrawAndShow();
+  StartWindowShow(loop);
 
   // The frame loop with the wall clock as the music.
   BenchPorts ports(fromMs, seconds * 1000);

@@ -69,12 +69,8 @@ int main(int, char**) {
   // the music plays; the error box has told why.
   bool windowLost = !OpenWindow(false);
   if (!windowLost) {
-    ClearGlyphCells();
     FrameLoop loop(ShowProgram::Window);
-    loop.deadline = SDL_GetTicks();
-    ClearKeyState();
-    BuildShow();
-    DrawAndShow();
+    StartWindowShow(loop);
     player->StartPlayback();
 
     WindowPorts ports(player);

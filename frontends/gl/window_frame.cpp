@@ -1,5 +1,8 @@
 #include "frontends/gl/window_frame.h"
 
+#include <SDL.h>
+
+#include "engine/core/timeline.h"
 #include "frontends/gl/gl_window.h"
 #include "frontends/gl/text_mode_renderer.h"
 
@@ -8,6 +11,14 @@ void DrawAndShow() {
   GetClientSize(&width, &height);
   DrawTextScreen(width, height);
   SwapWindowBuffers();
+}
+
+void StartWindowShow(FrameLoop& loop) {
+  ClearGlyphCells();
+  loop.deadline = SDL_GetTicks();
+  ClearKeyState();
+  BuildShow();
+  DrawAndShow();
 }
 
 bool PresentWindowFrame(FrameLoop& loop, FrameLoopPorts& ports) {

@@ -16,3 +16,8 @@ bool PresentWindowFrame(FrameLoop& loop, FrameLoopPorts& ports);
 // Draws the glyph records as they are and shows them: the black screen
 // before the first frame.
 void DrawAndShow();
+
+// The window's start of the show, once the window is open: the glyphs and
+// keys cleared, the frame grid starting now, the show built and the black
+// screen shown.
+void StartWindowShow(FrameLoop& loop);
