@@ -9,10 +9,24 @@ namespace {
 std::atomic<bool> gCounting{false};
 std::atomic<size_t> gAllocations{0};
 
-void* Allocate(size_t bytes) {
+// Every form of new goes through here and every delete through free, so
+// that libraries which pair the forms differently (LLVM in the GL driver
+// frees nothrow blocks with the plain delete) stay matched under ASan.
+void* Allocate(size_t bytes, size_t alignment = 0) {
   if (gCounting.load(std::memory_order_relaxed)) gAllocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* block = std::malloc(bytes == 0 ? 1 : bytes)) return block;
-  throw std::bad_alloc();
+  if (bytes == 0) bytes = 1;
+  void* block = alignment == 0 ? std::malloc(bytes)
+                               : std::aligned_alloc(alignment, (bytes + alignment - 1) / alignment * alignment);
+  if (block == nullptr) throw std::bad_alloc();
+  return block;
+}
+
+void* AllocateOrNull(size_t bytes, size_t alignment = 0) noexcept {
+  try {
+    return Allocate(bytes, alignment);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
 }
 
 }  // namespace
@@ -27,9 +41,30 @@ size_t StopCountingAllocations() {
   return gAllocations;
 }
 
+using std::align_val_t;
+using std::nothrow_t;
+
 void* operator new(size_t bytes) { return Allocate(bytes); }
 void* operator new[](size_t bytes) { return Allocate(bytes); }
+void* operator new(size_t bytes, const nothrow_t&) noexcept { return AllocateOrNull(bytes); }
+void* operator new[](size_t bytes, const nothrow_t&) noexcept { return AllocateOrNull(bytes); }
+void* operator new(size_t bytes, align_val_t a) { return Allocate(bytes, static_cast<size_t>(a)); }
+void* operator new[](size_t bytes, align_val_t a) { return Allocate(bytes, static_cast<size_t>(a)); }
+void* operator new(size_t bytes, align_val_t a, const nothrow_t&) noexcept {
+  return AllocateOrNull(bytes, static_cast<size_t>(a));
+}
+void* operator new[](size_t bytes, align_val_t a, const nothrow_t&) noexcept {
+  return AllocateOrNull(bytes, static_cast<size_t>(a));
+}
 void operator delete(void* block) noexcept { std::free(block); }
 void operator delete[](void* block) noexcept { std::free(block); }
 void operator delete(void* block, size_t) noexcept { std::free(block); }
 void operator delete[](void* block, size_t) noexcept { std::free(block); }
+void operator delete(void* block, const nothrow_t&) noexcept { std::free(block); }
+void operator delete[](void* block, const nothrow_t&) noexcept { std::free(block); }
+void operator delete(void* block, align_val_t) noexcept { std::free(block); }
+void operator delete[](void* block, align_val_t) noexcept { std::free(block); }
+void operator delete(void* block, size_t, align_val_t) noexcept { std::free(block); }
+void operator delete[](void* block, size_t, align_val_t) noexcept { std::free(block); }
+void operator delete(void* block, align_val_t, const nothrow_t&) noexcept { std::free(block); }
+void operator delete[](void* block, align_val_t, const nothrow_t&) noexcept { std::free(block); }
