@@ -14,13 +14,10 @@ namespace {
 // Coverage per shading slot, shaped like the real glyphs: empty at both ends.
 constexpr float kCoverage[16] = {0, 4 / 64.f, 8 / 64.f, 14 / 64.f, 20 / 64.f, 18 / 64.f, 24 / 64.f, 30 / 64.f,
                                  28 / 64.f, 24 / 64.f, 18 / 64.f, 20 / 64.f, 14 / 64.f, 8 / 64.f, 4 / 64.f, 0};
-// The text-mode palette (half a channel is 128, three quarters 191) and the
-// ANSI number of each colour, where blue and red trade places.
-constexpr uint32_t kPalette[16] = {0x000000, 0x000080, 0x008000, 0x008080, 0x800000, 0x800080, 0x808000, 0xBFBFBF,
-                                   0x808080, 0x0000FF, 0x00FF00, 0x00FFFF, 0xFF0000, 0xFF00FF, 0xFFFF00, 0xFFFFFF};
+// The ANSI number of each text-mode colour: blue and red trade places.
 constexpr int kAnsi[16] = {0, 4, 2, 6, 1, 5, 3, 7, 8, 12, 10, 14, 9, 13, 11, 15};
 
-int64_t Colour(uint32_t textMode, bool rgb) { return rgb ? kRgbColour | kPalette[textMode & 15] : kAnsi[textMode & 15]; }
+int64_t Colour(uint32_t textMode, bool rgb) { return rgb ? kRgbColour | kTextModePalette[textMode & 15] : kAnsi[textMode & 15]; }
 
 // The glyph of a decoded cell: ASCII, or one of the shading set by its code point.
 std::string Glyph(const DecodedCell& d) {
@@ -76,19 +73,17 @@ TEST(ConsoleEncoder, FramesShowInATerminal) {
     e.Configure(c.columns, c.fromRows > 0 ? c.fromRows : c.rows, c.trueColour, kCoverage);
     std::string stream = Encode(e, screen);
     const size_t fullBytes = stream.size();
-    const bool halfBlocks = e.layout == ConsoleLayout::HalfBlock;
-    const std::vector<PaneCell> first = halfBlocks ? Shown(stream, c.columns, c.rows) : std::vector<PaneCell>{};
-    for (int ay = 0; ay < e.areaRows && halfBlocks; ++ay) {
-      for (int ax = 0; ax < e.areaColumns; ++ax) {
-        const int column = (2 * ax + 1) * kScreenWidth / (2 * e.areaColumns);
-        const int upperRow = (4 * ay + 1) * kScreenHeight / (4 * e.areaRows);
-        const int lowerRow = (4 * ay + 3) * kScreenHeight / (4 * e.areaRows);
-        int64_t upper = Colour(DecodeCell(screen[upperRow * 80 + column]).attribute >> 4, c.trueColour);
-        if (upperRow == 0 && column == 0) upper = c.trueColour ? kRgbColour | 0x808040 : kAnsi[6];
-        const int64_t lower = Colour(DecodeCell(screen[lowerRow * 80 + column]).attribute >> 4, c.trueColour);
-        ASSERT_EQ(Mismatch(first[(e.top + ay) * c.columns + e.left + ax], upper == lower ? " " : "\u2580",
-                           upper, lower), "") << "at " << ax << "," << ay;
-      }
+    const std::vector<PaneCell> first = e.layout == ConsoleLayout::HalfBlock ? Shown(stream, c.columns, c.rows)
+                                                                             : std::vector<PaneCell>{};
+    for (int i = 0; i < e.areaRows * e.areaColumns && !first.empty(); ++i) {
+      const int ax = i % e.areaColumns, ay = i / e.areaColumns, column = (2 * ax + 1) * kScreenWidth / (2 * e.areaColumns);
+      const int upperRow = (4 * ay + 1) * kScreenHeight / (4 * e.areaRows);
+      const int lowerRow = (4 * ay + 3) * kScreenHeight / (4 * e.areaRows);
+      int64_t upper = Colour(DecodeCell(screen[upperRow * 80 + column]).attribute >> 4, c.trueColour);
+      if (upperRow == 0 && column == 0) upper = c.trueColour ? kRgbColour | 0x808040 : kAnsi[6];
+      const int64_t lower = Colour(DecodeCell(screen[lowerRow * 80 + column]).attribute >> 4, c.trueColour);
+      ASSERT_EQ(Mismatch(first[(e.top + ay) * c.columns + e.left + ax], upper == lower ? " " : "\u2580", upper, lower), "")
+          << "at " << ax << "," << ay;
     }
     std::mt19937 rng(static_cast<uint32_t>(c.columns * 100 + c.rows));
     for (int frame = 1; frame < 20; ++frame) {
@@ -111,13 +106,12 @@ TEST(ConsoleEncoder, FramesShowInATerminal) {
     const std::vector<PaneCell> want = Shown(Encode(fresh, screen), c.columns, c.rows);
     for (int i = 0; i < c.columns * c.rows; ++i) {
       const int ax = i % c.columns - e.left, ay = i / c.columns - e.top;
-      std::string err = Mismatch(got[i], " ", kDefaultColour, kDefaultColour);
-      if (ax >= 0 && ay >= 0 && ax < e.areaColumns && ay < e.areaRows) {
-        err = Mismatch(got[i], want[i].glyph, want[i].fg, want[i].bg);
-        const DecodedCell d = DecodeCell(screen[ay * kScreenWidth + ax]);
-        if (err.empty() && e.layout == ConsoleLayout::FullSize) {
-          err = Mismatch(got[i], Glyph(d), Colour(d.attribute, c.trueColour), Colour(d.attribute >> 4, c.trueColour));
-        }
+      const bool inside = ax >= 0 && ay >= 0 && ax < e.areaColumns && ay < e.areaRows;
+      std::string err = inside ? Mismatch(got[i], want[i].glyph, want[i].fg, want[i].bg)
+                               : Mismatch(got[i], " ", kDefaultColour, kDefaultColour);
+      const DecodedCell d = DecodeCell(screen[inside ? ay * kScreenWidth + ax : 0]);
+      if (err.empty() && inside && e.layout == ConsoleLayout::FullSize) {
+        err = Mismatch(got[i], Glyph(d), Colour(d.attribute, c.trueColour), Colour(d.attribute >> 4, c.trueColour));
       }
       ASSERT_EQ(err, "") << "at " << i % c.columns << "," << i / c.columns;
     }
@@ -135,15 +129,13 @@ TEST(GlyphCoverage, MeanOfTheBlueChannelOverEachSlot) {
   MeasureGlyphCoverage(*small, smallCoverage);
   EXPECT_EQ((std::vector<float>{coverage[3], coverage[4], coverage[5]}), (std::vector<float>{0.25f, 0, 0.2f}));
   EXPECT_EQ((std::vector<float>(smallCoverage, smallCoverage + 3)), (std::vector<float>{0.5f, 0.25f, 0}));
-  ReleaseBitmap(image);
-  ReleaseBitmap(small);
+  for (Bitmap* b : {image, small}) ReleaseBitmap(b);
 }
 
 // Each string is the bytes of one poll of the terminal; an empty one is a
 // poll that found nothing. Keys as "virtual key/character".
 TEST(ConsoleKeys, BytesToKeyRecords) {
-  struct Case { std::vector<std::string> polls; std::string keys; };
-  const Case cases[] = {
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{"\x1b"}, ""},                              // may still begin a sequence
       {{"\x1b", "", ""}, "27/27 "},                // the Escape key, once
       {{"\x1b\x1b", ""}, "27/27 27/27 "},          // the first told by the second
@@ -158,17 +150,17 @@ TEST(ConsoleKeys, BytesToKeyRecords) {
       {{"\x1b[12", "", "m"}, "77/109 "},           // an open sequence is dropped at an empty poll
       {{"\x1b[1\x1b", ""}, "27/27 "},              // a new Escape starts over
   };
-  for (const Case& c : cases) {
+  for (const auto& [polls, want] : cases) {
     ConsoleKeyParser parser;
     std::string keys;
     KeyRecord out[2];
-    for (const std::string& bytes : c.polls) {
+    for (const std::string& bytes : polls) {
       for (size_t b = 0; b <= bytes.size(); ++b) {
         const int n = b < bytes.size() ? parser.Feed(static_cast<uint8_t>(bytes[b]), out) : bytes.empty() ? parser.Idle(out) : 0;
         for (int i = 0; i < n; ++i) keys += std::to_string(out[i].virtualKey) + "/" + std::to_string(out[i].character) + " ";
       }
     }
-    EXPECT_EQ(keys, c.keys) << testing::PrintToString(c.polls);
+    EXPECT_EQ(keys, want) << testing::PrintToString(polls);
   }
 }
 

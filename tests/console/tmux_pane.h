@@ -6,12 +6,11 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdio>
-#include <fstream>
+#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "tests/support/run_tool.h"
 
 constexpr int64_t kDefaultColour = -1;            // else 0..15 (ANSI) or kRgbColour | 0xRRGGBB
 constexpr int64_t kRgbColour = int64_t{1} << 24;
@@ -21,30 +20,17 @@ struct PaneCell {
   int64_t fg = kDefaultColour, bg = kDefaultColour;
 };
 
-template <typename Condition>
-bool WaitUntil(Condition condition) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}
-
 // The SGR parameters capture-pane writes; false for any other.
 inline bool ApplySgr(const std::string& params, int64_t& fg, int64_t& bg) {
   std::vector<int> n;
-  for (size_t at = 0, end = 0; at <= params.size(); at = end + 1) {
-    end = params.find(';', at) == std::string::npos ? params.size() : params.find(';', at);
-    n.push_back(end > at ? std::stoi(params.substr(at, end - at)) : 0);
-  }
+  std::istringstream in(params + ";");
+  for (std::string p; std::getline(in, p, ';');) n.push_back(p.empty() ? 0 : std::stoi(p));
   for (size_t k = 0; k < n.size(); ++k) {
     const int v = n[k];
     int64_t& target = (v / 10) % 2 == 1 ? fg : bg;   // 3x and 9x set the foreground
     if (v == 0) fg = bg = kDefaultColour;
     else if (v == 39 || v == 49) target = kDefaultColour;
-    else if ((v >= 30 && v <= 37) || (v >= 40 && v <= 47)) target = v % 10;
-    else if ((v >= 90 && v <= 97) || (v >= 100 && v <= 107)) target = v % 10 + 8;
+    else if (v % 10 < 8 && ((v >= 30 && v < 48) || (v >= 90 && v < 108))) target = v % 10 + (v >= 90 ? 8 : 0);
     else if ((v == 38 || v == 48) && k + 4 < n.size() && n[k + 1] == 2) {
       target = kRgbColour | n[k + 2] << 16 | n[k + 3] << 8 | n[k + 4];
       k += 4;
@@ -71,12 +57,7 @@ class TmuxPane {
 
   // Standard output of a tmux command.
   std::string Run(const std::string& args) const {
-    std::string out;
-    std::FILE* p = popen(("env -u TMUX tmux -S " + socket_ + " -f /dev/null " + args).c_str(), "r");
-    char buffer[4096];
-    for (size_t n; p != nullptr && (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;) out.append(buffer, n);
-    if (p != nullptr) pclose(p);
-    return out;
+    return RunProgram("env", "-u TMUX tmux -S " + socket_ + " -f /dev/null " + args, socket_).out;
   }
   std::string Format(const std::string& format) const {
     const std::string out = Run("display-message -p -t pane '" + format + "'");

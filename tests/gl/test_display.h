@@ -11,30 +11,20 @@
 #include <signal.h>
 #include <sys/wait.h>
 
-#include <chrono>
+#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "engine/resources/bitmap.h"
 #include "frontends/gl/gl_window.h"
 #include "frontends/gl/text_mode_renderer.h"
+#include "tests/support/run_tool.h"
 
 // After gtest, whose names X's macros would take.
 #include <SDL_syswm.h>
 #include <X11/Xutil.h>
 
 constexpr int kDisplayWidth = 1920, kDisplayHeight = 1080;   // the virtual screen, pixels
-
-template <typename Condition>
-bool WaitUntil(Condition condition) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}
 
 // A command (sh syntax) run in the background, whose standard output the
 // test reads; it dies with the test process at the latest.
@@ -56,11 +46,11 @@ struct Program {
   int ExitCode() const { return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1000; }
 };
 
-// A key event through XTEST, with the pointer over the screen's top-left
-// corner where the show's windows lie: without a window manager, keys go to
-// the window under the pointer.
-inline void XdoKey(const std::string& action /* key, keydown, keyup */, const std::string& key) {
-  EXPECT_EQ(std::system(("xdotool mousemove 100 100 " + action + " " + key).c_str()), 0);
+// A key pressed and released through XTEST, with the pointer over the
+// screen's top-left corner where the show's windows lie: without a window
+// manager, keys go to the window under the pointer.
+inline void XdoKey(const std::string& key) {
+  EXPECT_EQ(std::system(("xdotool mousemove 100 100 key " + key).c_str()), 0);
 }
 
 struct WindowInfo {
@@ -139,10 +129,9 @@ inline std::vector<uint8_t> ScreenPixels(int width, int height) {
 // What the headless rasteriser makes of the glyph records, with the show's
 // glyph image when none is given.
 inline std::vector<uint8_t> Rasterise(const Bitmap* image = nullptr) {
-  Bitmap* own = image == nullptr ? LoadBitmap("textmodechars.png") : nullptr;
+  const std::unique_ptr<Bitmap, void (*)(Bitmap*)> own(image ? nullptr : LoadBitmap("textmodechars.png"), ReleaseBitmap);
   std::vector<uint8_t> rgb(static_cast<size_t>(kTextModeWidth) * kTextModeHeight * 3);
-  RasteriseTextMode(GlyphCells(), image != nullptr ? *image : *own, rgb.data());
-  if (own != nullptr) ReleaseBitmap(own);
+  RasteriseTextMode(GlyphCells(), image ? *image : *own, rgb.data());
   return rgb;
 }
 

@@ -1,27 +1,44 @@
-// The window layer in the test process: modes, events, and the window's
-// part of a frame, against the test's own X server.
+// The window layer in the test process, against the test's own X server:
+// modes, events, and the window's part of a frame; and the text-mode
+// renderer drawn by OpenGL (Mesa), read back and compared pixel for pixel
+// with the headless rasteriser and demo_render.
+#include <stb_image.h>
+
 #include <algorithm>
 #include <cmath>
-#include <tuple>
 
 #include "engine/core/demo_run.h"
 #include "engine/core/text_screen.h"
+#include "engine/core/timeline.h"
+#include "engine/resources/bitmap.h"
 #include "frontends/gl/window_frame.h"
 #include "tests/gl/test_display.h"
+#include "tests/support/allocation_count.h"
+#include "tests/support/test_bitmaps.h"
 
 namespace {
 
-using GlWindowModes = WindowTest;
+// Empty when equal, else where the first difference is.
+std::string Differences(const std::vector<uint8_t>& got, const std::vector<uint8_t>& want) {
+  if (got.size() != want.size()) return "sizes differ";
+  const size_t first = (std::mismatch(got.begin(), got.end(), want.begin()).first - got.begin()) / 3;
+  return first == got.size() / 3 ? "" : "first difference at pixel " + std::to_string(first % kTextModeWidth) + "," +
+                                            std::to_string(first / kTextModeWidth);
+}
+
+std::vector<uint8_t> DrawAtWindowSize() {
+  DrawTextScreen(kTextModeWidth, kTextModeHeight);
+  return ReadBackBuffer(kTextModeWidth, kTextModeHeight);
+}
 
 // The context: double-buffered RGB of 8 bits a channel, a depth buffer of 16
 // bits or more. The screen saver is off. A size change on the server reaches
 // the projection; a minimised window's zero height still gets one.
-TEST_F(GlWindowModes, ContextAndProjection) {
-  int doubleBuffer = 0, red = 0, depth = 0;
-  SDL_GL_GetAttribute(SDL_GL_DOUBLEBUFFER, &doubleBuffer);
-  SDL_GL_GetAttribute(SDL_GL_RED_SIZE, &red);
-  SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &depth);
-  EXPECT_TRUE(doubleBuffer == 1 && red == 8 && depth >= 16) << doubleBuffer << " " << red << " " << depth;
+TEST_F(WindowTest, ContextAndProjection) {
+  const SDL_GLattr attributes[3] = {SDL_GL_DOUBLEBUFFER, SDL_GL_RED_SIZE, SDL_GL_DEPTH_SIZE};
+  int got[3] = {};
+  for (int i = 0; i < 3; ++i) SDL_GL_GetAttribute(attributes[i], &got[i]);
+  EXPECT_TRUE(got[0] == 1 && got[1] == 8 && got[2] >= 16) << got[0] << " " << got[1] << " " << got[2];
   EXPECT_FALSE(SDL_IsScreenSaverEnabled());
   SDL_SetWindowSize(TheWindow().window, 800, 600);
   GLint viewport[4] = {};
@@ -77,7 +94,8 @@ class WindowFrame : public WindowTest, public FrameLoopPorts {
 // Escape ends the show when pressed in a frame of an active window, also when
 // released in the same frame, but not while minimised or hidden. Focus alone
 // changes nothing, nor do events of a window closed before; a quit request is
-// seen once. M acts on its release, also when pressed again in that frame.
+// seen once. M acts on its release, also when pressed and released in one frame
+// or released and pressed again.
 TEST_F(WindowFrame, EscapeAndQuitRequestsEndTheShowAndMOnReleaseMutes) {
   EXPECT_TRUE(Frame("vE"));
   EXPECT_FALSE(Frame("vE", SDL_WINDOWEVENT_MINIMIZED));
@@ -91,14 +109,8 @@ TEST_F(WindowFrame, EscapeAndQuitRequestsEndTheShowAndMOnReleaseMutes) {
   EXPECT_TRUE(Frame("", SDL_WINDOWEVENT_CLOSE));
   EXPECT_TRUE(Frame("", SDL_QUIT));
   EXPECT_FALSE(Frame(""));
-  Frame("vm");
-  Frame("vm");   // held, repeated: nothing yet
-  EXPECT_EQ(mutes, std::vector<bool>{});
-  Frame("^m");
-  Frame("vm^m");   // pressed and released in one frame: one toggle
-  Frame("^mvm");   // released and pressed again: one toggle
+  for (const char* keys : {"vm", "vm", "^m", "vm^m", "^mvm"}) Frame(keys);   // held, repeated: nothing till the release
   EXPECT_EQ(mutes, (std::vector<bool>{true, false, true}));
-  EXPECT_TRUE(loop.muted);
 }
 
 // Each active frame is decoded, drawn and shown; F1 released switches to full
@@ -135,11 +147,84 @@ TEST_F(WindowFrame, DrawsEveryFrameAndF1ReleasesSwitchModes) {
   for (int i = 0; i < kScreenCells; ++i) cells[i] = MakeRampCell(i % 24 * 10u, static_cast<uint32_t>(i % 81), 100);
   Frame("^F");
   ASSERT_TRUE(WaitForWindow(kWindowTitle, 640, 400, &info));
-  EXPECT_EQ(info.x + info.y, 0);
   EXPECT_EQ(SDL_GetWindowFlags(TheWindow().window) & modeFlags, SDL_WINDOW_RESIZABLE);
   EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
-  DrawTextScreen(kTextModeWidth, kTextModeHeight);
-  EXPECT_TRUE(ReadBackBuffer(kTextModeWidth, kTextModeHeight) == Rasterise());
+  EXPECT_EQ(Differences(DrawAtWindowSize(), Rasterise()), "");
+}
+
+using TextModeRenderer = WindowTest;
+
+// Every attribute with every slot of the show's glyph image: each pixel in
+// the foreground colour where the slot's glyph (x = 8 (2 slot + 1), y = 8)
+// is lit, else in the background colour of the text-mode palette. Then glyph
+// images of the wrong size, as the rasteriser reads them: smaller (only slot
+// 0 inside), a strip of rows 8..11, what a PNG that fails to decode leaves,
+// fewer pixels than the size says, none at all, and larger.
+TEST_F(TextModeRenderer, DrawsTheGlyphsInThePaletteAsTheRasteriserDoes) {
+  GlyphCell* glyphs = GlyphCells();
+  for (int i = 0; i < kScreenCells; ++i) glyphs[i] = GlyphCell{static_cast<uint32_t>(i % 256), i / 256 % 16};
+  Bitmap* image = LoadBitmap("textmodechars.png");
+  std::vector<uint8_t> want(static_cast<size_t>(kTextModeWidth) * kTextModeHeight * 3);
+  for (size_t i = 0; i < want.size(); ++i) {
+    const size_t x = i / 3 % kTextModeWidth, y = i / 3 / kTextModeWidth;
+    const GlyphCell& g = glyphs[y / 8 * kScreenWidth + x / 8];
+    const bool lit = image->pixels[(8 + y % 8) * 256 + 8 * (2 * static_cast<size_t>(g.slot) + 1) + x % 8] != 0;
+    want[i] = static_cast<uint8_t>(kTextModePalette[lit ? g.attribute & 15 : g.attribute >> 4] >> (16 - 8 * (i % 3)));
+  }
+  ReleaseBitmap(image);
+  EXPECT_EQ(Differences(DrawAtWindowSize(), want), "");
+
+  Bitmap* strip = MakeFilledBitmap(200, 12, 0);
+  for (uint32_t i = 0; i < 200 * 12; ++i) strip->pixels[i] = (i * 7) % 3 == 0 ? 0xFFFFFF : 0;
+  Bitmap* shortOfPixels = MakeFilledBitmap(256, 12, 0xFFFFFF);
+  shortOfPixels->height = 256;
+  Bitmap* large = MakeFilledBitmap(300, 260, 0);
+  for (uint32_t i = 0; i < 300 * 260; ++i) large->pixels[i] = (i * 5) % 7 < 3 ? 0xFFFFFF : 0;
+  for (Bitmap* wrongSize : {MakeFilledBitmap(16, 16, 0xFFFFFF), strip, MakeFilledBitmap(80, 50, 0), shortOfPixels,
+                            new Bitmap{0, nullptr, 256, 256}, large}) {
+    ASSERT_TRUE(SetUpGLWithImage(*wrongSize));
+    EXPECT_EQ(Differences(DrawAtWindowSize(), Rasterise(wrongSize)), "")
+        << wrongSize->width << "x" << wrongSize->height << " holding " << wrongSize->pixelCount;
+    ReleaseBitmap(wrongSize);
+  }
+}
+
+// A frame of every effect of the programme and cross-fades among them, as a
+// freshly built show renders it in the window and as demo_render writes it.
+TEST_F(TextModeRenderer, ShowFramesMatchDemoRenderPngs) {
+  for (uint32_t timeMs : {0u, 1500u, 8000u, 30000u, 60000u, 85000u, 115000u, 145000u, 158500u, 170000u, 187500u,
+                          195000u}) {
+    const std::string png = "frame_" + std::to_string(timeMs) + ".png";
+    const std::string command = "'" DEMO_RENDER_PATH "' --time " + std::to_string(timeMs) + " --out " + png;
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    int w = 0, h = 0, n = 0;
+    unsigned char* decoded = stbi_load(png.c_str(), &w, &h, &n, 3);
+    ASSERT_TRUE(decoded != nullptr && w == kTextModeWidth && h == kTextModeHeight) << png;
+    const std::vector<uint8_t> want(decoded, decoded + static_cast<size_t>(w) * h * 3);
+    stbi_image_free(decoded);
+    BuildShow();
+    RenderFrame(timeMs);
+    PrepareGlyphCells();
+    EXPECT_EQ(Differences(DrawAtWindowSize(), want), "") << "at " << timeMs << " ms";
+    TearDownShow();
+  }
+}
+
+// The window's per-frame path over the show, once the driver has compiled
+// its state for the first frame: no heap allocation in any frame.
+TEST_F(TextModeRenderer, ShowFramesDrawWithoutAllocating) {
+  BuildShow();
+  RenderFrame(0);
+  PrepareGlyphCells();
+  DrawAtWindowSize();
+  StartCountingAllocations();
+  for (uint32_t timeMs = 0; timeMs <= 201000; timeMs += 250) {
+    RenderFrame(timeMs);
+    PrepareGlyphCells();
+    DrawTextScreen(kTextModeWidth, kTextModeHeight);
+  }
+  EXPECT_EQ(StopCountingAllocations(), 0u);
+  TearDownShow();
 }
 
 }  // namespace

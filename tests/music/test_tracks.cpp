@@ -2,9 +2,7 @@
 
 #include <lame/lame.h>
 
-#include <algorithm>
 #include <cmath>
-#include <cstddef>
 #include <fstream>
 #include <numbers>
 
@@ -12,8 +10,7 @@ std::vector<uint8_t> MakeSineMp3(const TrackShape& shape) {
   lame_t lame = lame_init();
   lame_set_in_samplerate(lame, shape.rate);
   lame_set_out_samplerate(lame, shape.rate);
-  lame_set_num_channels(lame, shape.channels);
-  lame_set_mode(lame, shape.channels == 1 ? MONO : JOINT_STEREO);
+  lame_set_num_channels(lame, shape.channels);   // mono or joint stereo, the encoder's own choice
   shape.variableRate ? lame_set_VBR(lame, vbr_default) : lame_set_brate(lame, 128);
   lame_set_quality(lame, 7);
   lame_set_write_id3tag_automatic(lame, 0);
@@ -39,12 +36,4 @@ std::vector<uint8_t> MakeSineMp3(const TrackShape& shape) {
 void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::vector<uint8_t> Damaged(const std::vector<uint8_t>& track, size_t keep, size_t at, size_t noise) {
-  std::vector<uint8_t> out(track.begin(), track.begin() + static_cast<std::ptrdiff_t>(keep));
-  out.resize(std::max(keep, at + noise));
-  for (uint32_t i = 0, seed = 1; i < noise; ++i)
-    out[at + i] = static_cast<uint8_t>((seed = seed * 1664525u + 1013904223u) >> 24);
-  return out;
 }

@@ -16,5 +16,3 @@ struct TrackShape {
 
 std::vector<uint8_t> MakeSineMp3(const TrackShape& shape);
 void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
-// The first `keep` bytes of a track, with `noise` pseudo-random bytes written over them from `at`.
-std::vector<uint8_t> Damaged(const std::vector<uint8_t>& track, size_t keep, size_t at = 0, size_t noise = 0);

@@ -1,16 +1,28 @@
 // Runs a program of ours from the test's working directory and captures its
-// exit code, standard output and standard error.
+// exit code, standard output and standard error; waits for what it leaves.
 #pragma once
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
+
+// Polls for condition until a deadline far beyond any normal run, so that a
+// loaded machine only makes a test slower.
+template <typename Condition>
+bool WaitUntil(Condition condition) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+  for (; !condition(); std::this_thread::sleep_for(std::chrono::milliseconds(20)))
+    if (std::chrono::steady_clock::now() > deadline) return false;
+  return true;
+}
 
 struct RunResult {
   int exitCode = -1;
