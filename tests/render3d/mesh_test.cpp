@@ -14,7 +14,6 @@
 #include <fstream>
 #include <memory>
 #include <numeric>
-#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -264,26 +263,6 @@ TEST(MeshDrawSpan, InterpolatesFromTheLeftEndClipsToTheScreenAndClampsTexels) {
   s.mesh->SelectTexture(nullptr);
   span(0, 0, 8, 5 * kOne, 5 * kOne);
   EXPECT_EQ(s.At(0, 8), 0u);
-}
-
-// Corners anywhere in the 32-bit range and normals anywhere: nothing is
-// written outside the screen.
-TEST(MeshDraw, ArbitraryCornersStayInsideTheScreen) {
-  std::mt19937 random(12345);
-  auto next = [&random] { return static_cast<int32_t>(random()); };
-  // Mostly near the screen, sometimes far out, sometimes anywhere.
-  auto coordinate = [&](int32_t centre) {
-    return (next() & 3) == 0 ? next() : (next() & 1) ? next() % 20000 : centre + next() % 80;
-  };
-  Corners corners;
-  for (int i = 0; i < 3000; ++i) corners.push_back({coordinate(40), coordinate(25), (next() & 0x7FFFFF) - (10 << 16)});
-  std::vector<int32_t> mappings(1000);
-  for (int32_t& m : mappings) m = next() & 1;
-  Scene s(corners, mappings);
-  for (int i = 0; i < 3000; ++i) s.mesh->vertices[i].tnx = next(), s.mesh->vertices[i].tny = next();
-  s.mesh->Draw(nullptr);
-  EXPECT_GT(s.Written(), 0);
-  EXPECT_FALSE(s.WroteAstray());
 }
 
 }  // namespace

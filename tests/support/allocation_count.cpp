@@ -12,21 +12,17 @@ std::atomic<size_t> gAllocations{0};
 // Every form of new goes through here and every delete through free, so
 // that libraries which pair the forms differently (LLVM in the GL driver
 // frees nothrow blocks with the plain delete) stay matched under ASan.
-void* Allocate(size_t bytes, size_t alignment = 0) {
+// Null when memory runs out.
+void* AllocateOrNull(size_t bytes, size_t alignment = 0) noexcept {
   if (gCounting.load(std::memory_order_relaxed)) gAllocations.fetch_add(1, std::memory_order_relaxed);
   if (bytes == 0) bytes = 1;
-  void* block = alignment == 0 ? std::malloc(bytes)
-                               : std::aligned_alloc(alignment, (bytes + alignment - 1) / alignment * alignment);
-  if (block == nullptr) throw std::bad_alloc();
-  return block;
+  return alignment == 0 ? std::malloc(bytes)
+                        : std::aligned_alloc(alignment, (bytes + alignment - 1) / alignment * alignment);
 }
 
-void* AllocateOrNull(size_t bytes, size_t alignment = 0) noexcept {
-  try {
-    return Allocate(bytes, alignment);
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
+void* Allocate(size_t bytes, size_t alignment = 0) {
+  if (void* block = AllocateOrNull(bytes, alignment)) return block;
+  throw std::bad_alloc();
 }
 
 }  // namespace

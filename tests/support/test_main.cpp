@@ -10,6 +10,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -31,8 +32,7 @@ class ScratchDirectories : public ::testing::EmptyTestEventListener {
 
   void OnTestStart(const ::testing::TestInfo& info) override {
     std::string name = std::string(info.test_suite_name()) + "." + info.name();
-    for (char& c : name)
-      if (c == '/') c = '_';   // parameterised cases
+    std::replace(name.begin(), name.end(), '/', '_');   // parameterised cases
     dir_ = root_ / name;
     std::error_code ec;
     fs::remove_all(dir_, ec);   // left by a case that failed earlier
@@ -62,11 +62,8 @@ class ScratchDirectories : public ::testing::EmptyTestEventListener {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool deathTestChild = false;
-  for (int i = 1; i < argc; ++i)
-    deathTestChild = deathTestChild || std::string(argv[i]).rfind("--gtest_internal_run_death_test", 0) == 0;
   ::testing::InitGoogleTest(&argc, argv);
-  if (deathTestChild) {
+  if (!::testing::GTEST_FLAG(internal_run_death_test).empty()) {   // a death test's child
     const char* dir = std::getenv(kCaseDirectory);
     if (dir == nullptr || chdir(dir) != 0) {
       std::fprintf(stderr, "test harness: death test started outside its case's directory\n");
