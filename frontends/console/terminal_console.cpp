@@ -52,6 +52,11 @@ constexpr const char* kLeaveSequence =
     "\x1b[?25h"     // cursor shown
     "\x1b[?1049l"   // main screen, cursor where it was
     "\x1b[23;0t";   // previous title from the title stack
+// Room for the leave sequence and the largest size given back (two 16-bit
+// counts), so that neither is ever cut short.
+constexpr size_t kLeaveBytes = 80;
+static_assert(std::char_traits<char>::length(kLeaveSequence) + sizeof "\x1b[8;65535;65535t" <= kLeaveBytes,
+              "the leave buffer must hold the sequence and a size request");
 
 // Everything the console holds between set-up and restoration. A namespace
 // scope object: built before main, so it outlives the atexit restoration.
@@ -64,7 +69,7 @@ struct Terminal {
   int outputFd = -1;         // the terminal, duplicated from standard output
   termios savedModes{};
   bool haveSavedModes = false;
-  char leave[80] = {};       // the bytes that give the screen back, made before it changes,
+  char leave[kLeaveBytes] = {};   // the bytes that give the screen back, made before it changes,
   size_t leaveSize = 0;      // so that a crash handler only writes them
   struct sigaction crashActions[kCrashSignalCount] = {};   // the actions before ours
   std::FILE* held = nullptr; // standard output during the show
