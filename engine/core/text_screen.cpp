@@ -29,3 +29,11 @@ void TextScreen::Release() {
 void ClearScreenCells(TextScreen& screen) {
   std::memset(screen.mainCells, 0, sizeof(Cell) * kScreenCells);
 }
+
+uint32_t CellsDigest(const Cell* cells) {
+  uint32_t h = 2166136261u;
+  for (int i = 0; i < kScreenCells; ++i) {
+    for (int k = 0; k < 4; ++k) h = (h ^ ((cells[i] >> (8 * k)) & 0xFF)) * 16777619u;
+  }
+  return h;
+}

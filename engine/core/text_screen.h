@@ -41,3 +41,7 @@ struct TextScreen {
 
 // Every byte of the 4000 screen cells of mainCells set to 0.
 void ClearScreenCells(TextScreen& screen);
+
+// FNV-1a (32-bit) over 4000 cells, each as four little-endian bytes: a
+// frame's fingerprint, the same on every platform for the same cells.
+uint32_t CellsDigest(const Cell* cells);

@@ -1,5 +1,6 @@
 #include <cmath>
 
+#include "engine/core/exact_math.h"
 #include "engine/core/float_math.h"
 #include "engine/effects/effects.h"
 #include "engine/effects/pixel_lookup.h"
@@ -31,7 +32,7 @@ EffectTunnel::EffectTunnel(const char* effectName, uint32_t start, uint32_t end)
   for (int x = -64; x < 64; ++x) {
     for (int y = -64; y < 64; ++y) {
       const double a = x == 0 ? 0.1 : static_cast<double>(x);
-      double theta = std::atan(2.0 * y / a);
+      double theta = ExactAtan(2.0 * y / a);
       if (x < 0) theta = y >= 0 ? theta + kTablePi : theta - kTablePi;   // seam on -x
       angle[y + 64][x + 64] = static_cast<int32_t>(theta * 64.0 / kTablePi);
       int32_t d = static_cast<int32_t>(2000.0 * std::cos(theta) / a) >> 1;

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "engine/core/cell.h"
+#include "engine/core/exact_math.h"
 
 namespace {
 
@@ -72,7 +73,7 @@ inline WarpSample Sample(const WarpOffsets& o, double x, double y) {
   // Bands between successive powers of e, the first being 0..1. The bounds
   // come from repeated multiplication; an infinite magnitude ends with an
   // infinite bound and gives NaN.
-  const double r = std::hypot(w.re, w.im);
+  const double r = ExactHypot(w.re, w.im);
   double lower = 0.0, upper = 1.0;
   while (r > upper) {
     lower = upper;

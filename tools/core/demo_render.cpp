@@ -22,7 +22,7 @@
 namespace {
 
 const char kUsage[] =
-    "usage: demo_render [--time MS | --from MS --to MS [--step MS]] [--out PATH] [--ansi | --ansi16]\n"
+    "usage: demo_render [--time MS | --from MS --to MS [--step MS]] [--out PATH | --ansi | --ansi16 | --digest]\n"
     "\n"
     "Renders frames of the show without a window or music and writes each as a\n"
     "640x400 PNG emulating text mode (8x8 pixel cells), or as ANSI text.\n"
@@ -35,6 +35,8 @@ const char kUsage[] =
     "                 a series: the directory for frame_MS.png files (default .)\n"
     "  --ansi         write the frames to standard output as 24-bit colour text\n"
     "  --ansi16       the same with the 16 ANSI colours\n"
+    "  --digest       write a line \"MS DIGEST\" per frame to standard output: the\n"
+    "                 FNV-1a digest (hex) of its 4000 cells, to compare builds\n"
     "  --help         show this text\n";
 
 struct Options {
@@ -42,6 +44,7 @@ struct Options {
   uint32_t time = 0, from = 0, to = 0, step = 1000;
   std::string out;
   int ansi = 0;   // 0 PNG, 24 true colour, 16 ANSI colours
+  bool digest = false;
 };
 
 [[noreturn]] void Usage(const char* message, const char* detail) {
@@ -67,6 +70,7 @@ Options ParseArguments(int argc, char** argv) {
       {"from", required_argument, nullptr, 'f'},  {"to", required_argument, nullptr, 'e'},
       {"step", required_argument, nullptr, 's'},  {"out", required_argument, nullptr, 'o'},
       {"ansi", no_argument, nullptr, 'a'},        {"ansi16", no_argument, nullptr, 'A'},
+      {"digest", no_argument, nullptr, 'd'},
       {nullptr, 0, nullptr, 0}};
   Options o;
   opterr = 0;   // our own messages
@@ -85,6 +89,7 @@ Options ParseArguments(int argc, char** argv) {
       case 'o': o.out = optarg; break;
       case 'a': o.ansi = 24; break;
       case 'A': o.ansi = 16; break;
+      case 'd': o.digest = true; break;
       case ':': Usage("missing value for", argv[optind - 1]);
       default: Usage("unknown argument", argv[optind - 1]);
     }
@@ -93,6 +98,7 @@ Options ParseArguments(int argc, char** argv) {
   if (o.haveTime && (o.haveFrom || o.haveTo)) Usage("--time cannot be combined with --from/--to", nullptr);
   if (!o.haveTime && !(o.haveFrom && o.haveTo)) Usage("give --time, or both --from and --to", nullptr);
   if (o.haveFrom && o.from > o.to) Usage("--from is after --to", nullptr);
+  if (o.digest && (o.ansi != 0 || !o.out.empty())) Usage("--digest writes no images: no --ansi, --ansi16 or --out", nullptr);
   return o;
 }
 
@@ -112,12 +118,13 @@ int main(int argc, char** argv) {
   TextScreen* screen = TextScreen::Get();
   ResourceTable::Instance();
   BuildShow();
-  Bitmap* glyphImage = options.ansi == 0 ? LoadBitmap("textmodechars.png") : nullptr;
+  const bool png = options.ansi == 0 && !options.digest;
+  Bitmap* glyphImage = png ? LoadBitmap("textmodechars.png") : nullptr;
 
   std::vector<GlyphCell> glyphs(kScreenCells, GlyphCell{0, 0});
   std::vector<uint8_t> rgb(static_cast<size_t>(kTextModeWidth) * kTextModeHeight * 3);
   std::string text;
-  std::vector<uint8_t> png;
+  std::vector<uint8_t> encoded;
   std::string error;
   int status = 0;
 
@@ -126,6 +133,12 @@ int main(int argc, char** argv) {
   for (uint64_t t = first; t <= last; t += options.step) {
     const uint32_t timeMs = static_cast<uint32_t>(t);
     RenderFrame(timeMs);
+    if (options.digest) {
+      if (std::printf("%u %08x\n", timeMs, CellsDigest(screen->cells)) > 0) continue;
+      std::fprintf(stderr, "demo_render: cannot write standard output: %s\n", std::strerror(errno));
+      status = 1;
+      break;
+    }
     if (options.ansi != 0) {
       text.clear();
       AppendAnsiScreen(text, screen->cells, options.ansi == 24);
@@ -137,10 +150,10 @@ int main(int argc, char** argv) {
     DecodeToGlyphCells(screen->cells, glyphs.data());
     RasteriseTextMode(glyphs.data(), *glyphImage, rgb.data());
     const std::string path = FramePath(options, timeMs);
-    if (!tools::EncodePng(kTextModeWidth, kTextModeHeight, rgb.data(), png)) {
+    if (!tools::EncodePng(kTextModeWidth, kTextModeHeight, rgb.data(), encoded)) {
       error = "cannot encode \"" + path + "\" as PNG";
     } else {
-      tools::WriteFileAtomically(path, png, error);
+      tools::WriteFileAtomically(path, encoded, error);
     }
     if (!error.empty()) {
       std::fprintf(stderr, "demo_render: %s\n", error.c_str());
