@@ -1,17 +1,15 @@
 #include "engine/music/audio_mixer.h"
 
-#include <SDL.h>
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <mutex>
 #include <new>
+#include <thread>
 #include <vector>
 
+#include "engine/music/audio_device.h"
 #include "engine/music/mp3_decoder.h"
 #include "engine/music/playback_clock.h"
 
@@ -41,7 +39,7 @@ struct ChannelSlot {
 
   // Device output.
   std::mutex lock;
-  PlaybackClock clock{};           // device thread, under lock
+  bool fed = false;                // device thread, under lock: the device has taken its first audio
   uint64_t trackFramesHanded = 0;  // device thread, under lock: frames of the track among those handed
   bool trackFinished = false;      // device thread, under lock: the decoder has given its last frame
 };
@@ -51,9 +49,9 @@ struct ChannelSlot {
 struct AudioMixer {
   AudioMixerSettings settings{};
   bool initialised = false;
-  bool ownsSdlAudio = false;     // SDL's audio subsystem was started by this mixer
-  bool silent = false;           // no device: the wall clock consumes the stream
-  SDL_AudioDeviceID device = 0;  // open while a play goes to the device
+  bool startedDevices = false;     // StartAudioDevices succeeded for this mixer
+  bool silent = false;             // no device: the wall clock consumes the stream
+  AudioDevice* device = nullptr;   // open while a play goes to the device
   std::vector<AudioStream*> streams;
   std::vector<int16_t> scratch;  // where the silent output decodes to
   ChannelSlot slot;
@@ -63,7 +61,6 @@ namespace {
 
 constexpr uint32_t kScratchFrames = 4096;       // silent output's decoding step, ~93 ms at 44.1 kHz
 constexpr int kFirstHandOverWaitMs = 200;       // longest wait for a device to take its first audio
-constexpr uint16_t kDeviceBufferFrames = 1024;  // ~23 ms at 44.1 kHz; halved below 32 kHz
 
 std::vector<AudioMixer*>& LiveMixers() {
   static std::vector<AudioMixer*> mixers;
@@ -92,56 +89,40 @@ void AnnounceSilence(const char* reason) {
   std::fflush(stderr);
 }
 
-// The sound libraries under SDL print their own probing failures on standard
-// error (a machine without a card gets a screenful); the one line above says
-// all the viewer needs, so the probes run with standard error muted.
-struct QuietStandardError {
-  int saved;
-  QuietStandardError() {
-    std::fflush(stderr);
-    saved = dup(STDERR_FILENO);
-    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (saved >= 0 && null >= 0) dup2(null, STDERR_FILENO);
-    if (null >= 0) close(null);
-  }
-  ~QuietStandardError() {
-    std::fflush(stderr);
-    if (saved < 0) return;
-    dup2(saved, STDERR_FILENO);
-    close(saved);
-  }
-};
+void AnnounceNoDevice(const AudioDeviceReason& reason) {
+  char line[sizeof reason.text + 24];
+  std::snprintf(line, sizeof line, "no audio device (%s)", reason.text);
+  AnnounceSilence(line);
+}
 
-// Device thread: the next `len` bytes of the play.
-void FeedDevice(void* userdata, Uint8* out, int len) {
-  auto* slot = static_cast<ChannelSlot*>(userdata);
+// Device thread: the next `frames` frames of the play.
+void FeedDevice(void* context, int16_t* out, size_t frames) {
+  auto* slot = static_cast<ChannelSlot*>(context);
   const AudioStream* stream = slot->stream;
-  const size_t frameBytes = stream->format.channels * sizeof(int16_t);
-  const size_t frames = static_cast<size_t>(len) / frameBytes;
+  const size_t channels = stream->format.channels;
   size_t got = 0;
   bool finished = slot->trackFinished;  // written by this thread only while the device runs
-  if (!finished) got = DecodeMp3Frames(stream->decoder, reinterpret_cast<int16_t*>(out), frames, &finished);
-  std::memset(out + got * frameBytes, 0, static_cast<size_t>(len) - got * frameBytes);
+  if (!finished) got = DecodeMp3Frames(stream->decoder, out, frames, &finished);
+  std::fill(out + got * channels, out + frames * channels, int16_t{0});
   // Muting silences what is handed over; the track goes on being decoded and counted.
-  if (slot->muted.load(std::memory_order_relaxed)) std::memset(out, 0, static_cast<size_t>(len));
-  const int64_t now = MonotonicNs();
+  if (slot->muted.load(std::memory_order_relaxed)) std::fill(out, out + frames * channels, int16_t{0});
   std::lock_guard<std::mutex> guard(slot->lock);
-  slot->clock.HandOver(frames, now);
+  slot->fed = true;
   slot->trackFramesHanded += got;
   if (finished) slot->trackFinished = true;
 }
 
 void CloseDevice(AudioMixer* mixer) {
-  if (mixer->device == 0) return;
-  SDL_CloseAudioDevice(mixer->device);  // returns once the device thread has stopped
-  mixer->device = 0;
+  if (mixer->device == nullptr) return;
+  CloseAudioDevice(mixer->device);
+  mixer->device = nullptr;
 }
 
 // Ends the play in progress (its handle then answers 36). The device only
 // pauses: closing it waits for its thread, up to tens of ms, which the frame
 // that notices the end should not pay; it closes at the next play or release.
 void FreeChannel(AudioMixer* mixer) {
-  if (mixer->device != 0) SDL_PauseAudioDevice(mixer->device, 1);  // no callback runs once this returns
+  if (mixer->device != nullptr) PauseAudioDevice(mixer->device);  // no feed runs once this returns
   mixer->slot.stream = nullptr;
 }
 
@@ -166,11 +147,18 @@ void ConsumeSilently(AudioMixer* mixer, int64_t nowNs) {
 bool PlayingAt(AudioMixer* mixer, int64_t nowNs, uint64_t* frames) {
   ChannelSlot& slot = mixer->slot;
   uint64_t audible = 0;
-  if (mixer->device != 0) {
-    std::lock_guard<std::mutex> guard(slot.lock);
-    audible = slot.clock.AudibleFrames(nowNs);
-    if (slot.trackFinished && audible >= slot.trackFramesHanded) return false;
-    audible = std::min(audible, slot.trackFramesHanded);
+  if (mixer->device != nullptr) {
+    uint64_t trackFrames = 0;
+    bool finished = false;
+    {
+      std::lock_guard<std::mutex> guard(slot.lock);
+      trackFrames = slot.trackFramesHanded;
+      finished = slot.trackFinished;
+    }
+    // Read after the track's count, so that once finished, all of it has been counted.
+    audible = AudibleDeviceFrames(mixer->device, nowNs);
+    if (finished && audible >= trackFrames) return false;
+    audible = std::min(audible, trackFrames);
   } else {
     ConsumeSilently(mixer, nowNs);
     audible = FramesInNs(nowNs - slot.startNs, slot.stream->format.rate);
@@ -198,48 +186,13 @@ void ReleaseStreamOf(AudioMixer* mixer, AudioStream* stream) {
   delete stream;
 }
 
-// Opens the default device for the play in the slot; false when there is none.
-bool OpenDevice(AudioMixer* mixer, const Mp3Format& format) {
-  SDL_AudioSpec wanted{};
-  wanted.freq = static_cast<int>(format.rate);
-  wanted.format = AUDIO_S16SYS;
-  wanted.channels = static_cast<Uint8>(format.channels);
-  wanted.samples = format.rate >= 32000 ? kDeviceBufferFrames : kDeviceBufferFrames / 2;
-  wanted.callback = FeedDevice;
-  wanted.userdata = &mixer->slot;
-  SDL_AudioSpec obtained{};
-  {
-    QuietStandardError quiet;
-    // No changes allowed: SDL converts to whatever the hardware wants, so
-    // the callback always receives the track's own rate and layout.
-    mixer->device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
-  }
-  if (mixer->device == 0) return false;
-  mixer->slot.clock.Start(format.rate, obtained.samples);
-  return true;
-}
-
-// Whether the default output device opens at all (opened and closed again).
-bool CanOpenDevice() {
-  SDL_AudioSpec probe{};
-  probe.freq = 44100;
-  probe.format = AUDIO_S16SYS;
-  probe.channels = 2;
-  probe.samples = kDeviceBufferFrames;
-  QuietStandardError quiet;
-  const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &probe, nullptr, SDL_AUDIO_ALLOW_ANY_CHANGE);
-  if (device == 0) return false;
-  SDL_CloseAudioDevice(device);
-  return true;
-}
-
 void WaitForFirstHandOver(ChannelSlot& slot) {
   for (int waited = 0; waited < kFirstHandOverWaitMs; ++waited) {
     {
       std::lock_guard<std::mutex> guard(slot.lock);
-      if (slot.clock.handedFrames > 0) return;
+      if (slot.fed) return;
     }
-    SDL_Delay(1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
 }
 
@@ -290,29 +243,14 @@ AudioResult InitAudioMixer(AudioMixer* mixer, int channelCount) {
   if (mixer->settings.output == AudioOutput::kSilent) {
     AnnounceSilence("silent output chosen");
   } else {
-    int started = 0;
-    {
-      QuietStandardError quiet;
-      started = SDL_InitSubSystem(SDL_INIT_AUDIO);
-    }
-    if (started != 0) {
-      char reason[160];
-      std::snprintf(reason, sizeof reason, "no audio device (%s)", SDL_GetError());
-      AnnounceSilence(reason);
+    // Found out now rather than at the first play, so that the message comes
+    // before a program takes over its terminal.
+    AudioDeviceReason reason{};
+    mixer->startedDevices = StartAudioDevices(mixer->settings.output == AudioOutput::kDevice, &reason);
+    if (mixer->startedDevices) {
+      mixer->silent = false;
     } else {
-      mixer->ownsSdlAudio = true;
-      const char* driver = SDL_GetCurrentAudioDriver();
-      if (mixer->settings.output == AudioOutput::kAutomatic && driver != nullptr && std::strcmp(driver, "dummy") == 0) {
-        AnnounceSilence("no audio device (dummy audio driver)");
-      } else if (!CanOpenDevice()) {
-        // Found out now rather than at the first play, so that the message
-        // comes before a program takes over its terminal.
-        char reason[160];
-        std::snprintf(reason, sizeof reason, "no audio device (%s)", SDL_GetError());
-        AnnounceSilence(reason);
-      } else {
-        mixer->silent = false;
-      }
+      AnnounceNoDevice(reason);
     }
   }
   mixer->initialised = true;
@@ -372,19 +310,21 @@ AudioResult PlayStream(AudioMixer* mixer, AudioStream* stream, AudioChannel* cha
   slot.consumedFrames = 0;
   slot.endFrame = stream->format.totalFrames;
   slot.consumedAll = false;
+  slot.fed = false;
   slot.trackFramesHanded = 0;
   slot.trackFinished = false;
-  slot.clock.Start(stream->format.rate, 0);
 
-  if (!mixer->silent && !OpenDevice(mixer, stream->format)) {
-    char reason[160];
-    std::snprintf(reason, sizeof reason, "no audio device (%s)", SDL_GetError());
-    AnnounceSilence(reason);
-    mixer->silent = true;
+  if (!mixer->silent) {
+    AudioDeviceReason reason{};
+    mixer->device = OpenAudioDevice(stream->format.rate, stream->format.channels, FeedDevice, &slot, &reason);
+    if (mixer->device == nullptr) {
+      AnnounceNoDevice(reason);
+      mixer->silent = true;
+    }
   }
   slot.startNs = MonotonicNs();
-  if (mixer->device != 0) {
-    SDL_PauseAudioDevice(mixer->device, 0);
+  if (mixer->device != nullptr) {
+    ResumeAudioDevice(mixer->device);
     WaitForFirstHandOver(slot);
   }
   *channel = AudioChannel{mixer, slot.play};
@@ -434,8 +374,8 @@ AudioResult CloseAudioMixer(AudioMixer* mixer) {
   FreeChannel(mixer);
   CloseDevice(mixer);
   while (!mixer->streams.empty()) ReleaseStreamOf(mixer, mixer->streams.back());
-  if (mixer->ownsSdlAudio) SDL_QuitSubSystem(SDL_INIT_AUDIO);
-  mixer->ownsSdlAudio = false;
+  if (mixer->startedDevices) StopAudioDevices();
+  mixer->startedDevices = false;
   mixer->silent = false;
   mixer->scratch = std::vector<int16_t>();
   mixer->initialised = false;
