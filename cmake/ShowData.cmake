@@ -8,7 +8,12 @@
 # The programs live in bin/ beside data/, so that run from bin/ their file
 # fallback "../data/" finds the show's files (the music track among them).
 set(LUMEN_PROGRAM_DIR ${CMAKE_BINARY_DIR}/bin)
-set(SHOW_DATA_DIR ${CMAKE_BINARY_DIR}/data)
+if(CMAKE_CROSSCOMPILING)
+  set(LUMEN_HOST_BUILD_DIR "" CACHE PATH "The native build whose generated show data a cross build embeds")
+  set(SHOW_DATA_DIR ${LUMEN_HOST_BUILD_DIR}/data)
+else()
+  set(SHOW_DATA_DIR ${CMAKE_BINARY_DIR}/data)
+endif()
 set(SHOW_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
 
 # Pack entries in directory order. Later effects append their images and meshes.
@@ -59,4 +64,23 @@ function(lumen_add_show_pack)
     VERBATIM)
   add_library(show_pack STATIC ${SHOW_GENERATED_DIR}/embedded_pack.cpp)
   target_include_directories(show_pack PUBLIC ${PROJECT_SOURCE_DIR})
+endfunction()
+
+# Cross builds run no generator: they embed the pack that a native build
+# (LUMEN_HOST_BUILD_DIR) made, and ship its music track, so that both
+# platforms show the same bytes. The track is copied to data/ beside bin/.
+function(lumen_import_show_data)
+  set(host ${LUMEN_HOST_BUILD_DIR})
+  if(NOT EXISTS ${host}/generated/embedded_pack.cpp OR NOT EXISTS ${host}/data/qx3.mp3)
+    message(FATAL_ERROR "LUMEN_HOST_BUILD_DIR (${host}) must be a native build that has made the show's data "
+                        "(targets show_pack and soundtrack)")
+  endif()
+  add_library(show_pack STATIC ${host}/generated/embedded_pack.cpp)
+  target_include_directories(show_pack PUBLIC ${PROJECT_SOURCE_DIR})
+  add_custom_command(
+    OUTPUT ${CMAKE_BINARY_DIR}/data/qx3.mp3
+    COMMAND ${CMAKE_COMMAND} -E copy ${host}/data/qx3.mp3 ${CMAKE_BINARY_DIR}/data/qx3.mp3
+    DEPENDS ${host}/data/qx3.mp3
+    VERBATIM)
+  add_custom_target(soundtrack ALL DEPENDS ${CMAKE_BINARY_DIR}/data/qx3.mp3)
 endfunction()

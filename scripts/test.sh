@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# scripts/test.sh [--sanitize | --tsan]: installs what is missing, builds and
-# runs every test.
+# scripts/test.sh [--native | --windows | --sanitize | --tsan]: installs what
+# is missing, builds and runs every test: the native build's (build/), then
+# the Windows programs' under Wine (build-windows/, scripts/build-windows.sh).
+#   --native    only the native build's tests
+#   --windows   only the Windows programs' tests
 #   --sanitize  builds into build-asan with AddressSanitizer and UBSan
 #   --tsan      builds the music tests into build-tsan with ThreadSanitizer
 #               and runs them (the audio thread against the frame loop)
@@ -21,12 +24,20 @@ case "${1:-}" in
     export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
     labels=(-L '^music_tests$')
     ;;
-  "")
+  --native)
     dir=$root/build
     "$root/scripts/build.sh" "$dir" -DLUMEN_WERROR=ON
     ;;
+  --windows)
+    dir=$root/build-windows
+    "$root/scripts/build-windows.sh" "$dir" -DLUMEN_WERROR=ON
+    ;;
+  "")
+    "$0" --native
+    exec "$0" --windows
+    ;;
   *)
-    echo "usage: scripts/test.sh [--sanitize | --tsan]" >&2
+    echo "usage: scripts/test.sh [--native | --windows | --sanitize | --tsan]" >&2
     exit 2
     ;;
 esac

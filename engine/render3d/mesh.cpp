@@ -47,7 +47,7 @@ int32_t Shl16(int32_t v) { return static_cast<int32_t>(static_cast<uint32_t>(v) 
 
 // Fills refusal with one printf-formatted line and frees the half-built
 // mesh (null before anything is allocated); null, for the loader to return.
-__attribute__((format(printf, 3, 4))) Mesh* Refuse(Mesh* halfBuilt, MeshRefusal& refusal, const char* format,
+LUMEN_PRINTF(3, 4) Mesh* Refuse(Mesh* halfBuilt, MeshRefusal& refusal, const char* format,
                                                    ...) {
   delete halfBuilt;
   va_list args;

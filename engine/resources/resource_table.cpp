@@ -27,7 +27,7 @@ uint32_t ReadU32(const uint8_t* p) {
 }
 
 // Fills refusal with one printf-formatted line; false, for the caller to return.
-__attribute__((format(printf, 2, 3))) bool Refuse(PackRefusal& refusal, const char* format, ...) {
+LUMEN_PRINTF(2, 3) bool Refuse(PackRefusal& refusal, const char* format, ...) {
   va_list args;
   va_start(args, format);
   std::vsnprintf(refusal.line, sizeof refusal.line, format, args);

@@ -37,17 +37,21 @@ class ScratchDirectories : public ::testing::EmptyTestEventListener {
     std::error_code ec;
     fs::remove_all(dir_, ec);   // left by a case that failed earlier
     if (!fs::create_directories(dir_, ec) || ec) {
-      std::fprintf(stderr, "test harness: cannot make scratch directory %s\n", dir_.c_str());
+      std::fprintf(stderr, "test harness: cannot make scratch directory %s\n", dir_.string().c_str());
       std::exit(1);
     }
     fs::current_path(dir_);
+#ifdef _WIN32
+    _putenv_s(kCaseDirectory, dir_.string().c_str());
+#else
     setenv(kCaseDirectory, dir_.c_str(), 1);
+#endif
   }
 
   void OnTestEnd(const ::testing::TestInfo& info) override {
     fs::current_path(root_);
     if (info.result()->Failed()) {
-      std::fprintf(stderr, "test harness: scratch directory kept: %s\n", dir_.c_str());
+      std::fprintf(stderr, "test harness: scratch directory kept: %s\n", dir_.string().c_str());
       return;
     }
     std::error_code ec;

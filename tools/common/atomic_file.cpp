@@ -1,26 +1,33 @@
 #include "tools/common/atomic_file.h"
 
-#include <sys/stat.h>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 #include <cerrno>
-#include <cstdlib>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace tools {
 
+namespace fs = std::filesystem;
+
 AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
-  struct stat st {};
-  if (stat(path_.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-    if (S_ISDIR(st.st_mode)) {
+  std::error_code ec;
+  const fs::file_status st = fs::status(path_, ec);
+  if (fs::exists(st) && !fs::is_regular_file(st)) {
+    if (fs::is_directory(st)) {
       error_ = EISDIR;
       return;
     }
-    file_ = std::fopen(path_.c_str(), "wb");   // in place
+    file_ = std::fopen(path_.c_str(), "wb");   // a device or pipe: in place
   } else {
     // Through a link, the .part goes beside the file the link leads to.
-    char* real = realpath(path_.c_str(), nullptr);
-    target_ = real != nullptr ? real : path_;
-    std::free(real);
+    const fs::path real = fs::canonical(path_, ec);
+    target_ = ec ? path_ : real.string();
     part_ = target_ + ".part";
     file_ = std::fopen(part_.c_str(), "wb");
   }
@@ -42,8 +49,11 @@ bool AtomicFile::Commit() {
   if (file_ == nullptr) return false;
   if (std::fclose(file_) != 0 && error_ == 0) error_ = errno;
   file_ = nullptr;
-  if (error_ == 0 && !part_.empty() && std::rename(part_.c_str(), target_.c_str()) != 0) {
-    error_ = errno;
+  if (error_ == 0 && !part_.empty()) {
+    // Replaces an existing file on every platform (C's rename does not on Windows).
+    std::error_code ec;
+    fs::rename(part_, target_, ec);
+    if (ec) error_ = ec.default_error_condition().value();
   }
   committed_ = error_ == 0;
   if (!committed_ && !part_.empty()) std::remove(part_.c_str());
@@ -59,6 +69,13 @@ bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& by
   if (file.Write(bytes.data(), bytes.size()) && file.Commit()) return true;
   error = file.Error();
   return false;
+}
+
+void UseBinaryStdout() {
+#ifdef _WIN32
+  std::fflush(stdout);
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
 }
 
 bool CloseStdout(const char* program) {

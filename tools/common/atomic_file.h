@@ -48,6 +48,10 @@ class AtomicFile {
 // false with its Error() in error.
 bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error);
 
+// Standard output as bytes: on Windows the C runtime would turn every "\n"
+// into "\r\n", so that the tools' text and digests would differ by platform.
+void UseBinaryStdout();
+
 // Flushes and closes standard output at the end of a program. False, with
 // "<program>: cannot write standard output: <reason>" on standard error, if
 // any of what was written to it was lost (a full disk, a closed pipe).

@@ -114,6 +114,7 @@ std::string FramePath(const Options& o, uint32_t timeMs) {
 
 int main(int argc, char** argv) {
   const Options options = ParseArguments(argc, argv);
+  tools::UseBinaryStdout();
 
   TextScreen* screen = TextScreen::Get();
   ResourceTable::Instance();

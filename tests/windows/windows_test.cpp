@@ -1,0 +1,125 @@
+// The Windows programs, cross-built, run under Wine from this machine: their
+// frames against the native build's, and demo_console.exe in a real
+// terminal (a tmux pane, where Wine gives it a console).
+#include <gtest/gtest.h>
+#include <stb_image.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "engine/core/decode.h"
+#include "frontends/console/terminal_console.h"
+#include "frontends/console/ansi.h"
+#include "tests/console/tmux_pane.h"
+#include "tests/music/test_tracks.h"
+
+namespace {
+
+std::string NativeProgram(const char* name) { return std::string(std::getenv("LUMEN_BINARY_DIR")) + "/bin/" + name; }
+std::string WindowsProgram(const char* name) {
+  const char* dir = std::getenv("LUMEN_WINDOWS_BIN_DIR");
+  return std::string(dir != nullptr ? dir : "") + "/" + name + ".exe";
+}
+RunResult RunUnderWine(const char* name, const std::string& args) {
+  return RunProgram("wine", "'" + WindowsProgram(name) + "' " + args, std::string(name) + ".wine");
+}
+
+// Every frame the players can show, one per 16 ms grid step through the
+// show and past its end, as cell digests: no maths function of either C
+// runtime may make one differ.
+TEST(WindowsFrames, EveryFrameOfTheShowEqualsTheNativeBuilds) {
+  const std::string args = "--digest --from 0 --to 201000 --step 16";
+  const RunResult native = RunProgram(NativeProgram("demo_render"), args, "native");
+  const RunResult windows = RunUnderWine("demo_render", args);
+  ASSERT_EQ(native.exitCode, 0) << native.err;
+  ASSERT_EQ(windows.exitCode, 0) << windows.err;
+  ASSERT_EQ(std::count(native.out.begin(), native.out.end(), '\n'), 201000 / 16 + 1);
+  if (native.out == windows.out) return;
+  size_t at = 0;
+  while (native.out[at] == windows.out[at]) ++at;
+  at = native.out.rfind('\n', at) + 1;
+  FAIL() << "first frame that differs, native / Windows:\n"
+         << native.out.substr(at, native.out.find('\n', at) - at) << "\n"
+         << windows.out.substr(at, windows.out.find('\n', at) - at);
+}
+
+// The PNGs, pixel for pixel, inside each effect and at each cross-fade.
+TEST(WindowsFrames, PngsEqualTheNativeBuilds) {
+  for (const int ms : {500, 2000, 8000, 14500, 30000, 44500, 60000, 71500, 90000, 100500, 120000, 130500, 145000,
+                       158500, 175000, 187500, 195000, 200500}) {
+    SCOPED_TRACE(ms);
+    const std::string time = std::to_string(ms);
+    ASSERT_EQ(RunProgram(NativeProgram("demo_render"), "--time " + time + " --out native.png", "native").exitCode, 0);
+    ASSERT_EQ(RunUnderWine("demo_render", "--time " + time + " --out windows.png").exitCode, 0);
+    int w[2], h[2], n[2];
+    stbi_uc* pixels[2] = {stbi_load("native.png", &w[0], &h[0], &n[0], 3), stbi_load("windows.png", &w[1], &h[1], &n[1], 3)};
+    ASSERT_TRUE(pixels[0] != nullptr && pixels[1] != nullptr);
+    ASSERT_TRUE(w[0] == 640 && h[0] == 400 && w[1] == 640 && h[1] == 400);
+    EXPECT_TRUE(std::equal(pixels[0], pixels[0] + 640 * 400 * 3, pixels[1]));
+    stbi_image_free(pixels[0]);
+    stbi_image_free(pixels[1]);
+  }
+}
+
+// How a run of demo_console.exe is ended: keys sent to its pane, or the
+// track's end.
+struct WayOut {
+  const char* name;
+  const char* keys = nullptr;
+  double trackSeconds = 300;
+  int status = 0;
+  const char* message = nullptr;   // in the pane afterwards
+  const char* launch = "";
+};
+void PrintTo(const WayOut& w, std::ostream* os) { *os << w.name; }
+
+class WindowsConsoleEnds : public ::testing::TestWithParam<WayOut> {};
+
+// The pane shows the show in code page 437 shading glyphs on the show's
+// colours, every cell of 80 x 50; the program ends with the status asked
+// for, and the console it leaves shows its cursor and the title it had.
+TEST_P(WindowsConsoleEnds, WithTheConsoleGivenBack) {
+  const WayOut& p = GetParam();
+  WriteFileBytes("qx3.mp3", MakeSineMp3(TrackShape{p.trackSeconds, 22050, 1, false}));
+  TmuxPane pane("printf '\\033]2;title before\\007'\n" + std::string(p.launch) + " wine '" +
+                    WindowsProgram("demo_console") + "'\necho $? > status.part\nmv status.part status\nexec sleep 600\n",
+                80, 50);
+  std::set<std::string> shading;
+  for (const uint8_t glyph : ShadeGlyphs) shading.insert(Cp437ToUtf8(glyph));
+  std::string seen;
+  const auto showing = [&] {
+    const std::vector<PaneCell> cells = pane.Capture();
+    int shaded = 0, marks = 0;
+    for (const PaneCell& c : cells) {
+      shaded += shading.count(c.glyph) != 0 && c.bg != kDefaultColour;
+      marks += c.glyph != " ";
+    }
+    seen = std::to_string(shaded) + " shaded cells, " + std::to_string(marks) + " marks";
+    return shaded == 4000 && marks > 0;   // the skull's noise is on from 1 s
+  };
+  if (p.keys != nullptr) {
+    ASSERT_TRUE(WaitUntil(showing)) << seen;
+    EXPECT_EQ(pane.Format("#{pane_title}"), kConsoleTitle);
+    pane.Run(std::string("send-keys -t pane ") + p.keys);
+  }
+  ASSERT_TRUE(WaitUntil([] { return std::filesystem::exists("status"); }));
+  EXPECT_EQ(std::stoi(ReadText("status")), p.status);
+  EXPECT_EQ(pane.Format("#{cursor_flag} #{pane_title}"), "1 title before");
+  std::string text;
+  EXPECT_TRUE(p.message == nullptr ||
+              WaitUntil([&] { return (text = pane.Run("capture-pane -p -t pane")).find(p.message) != std::string::npos; }))
+      << text;
+}
+
+const WayOut kWaysOut[] = {
+    {.name = "Escape", .keys = "Escape"},
+    {.name = "CtrlC", .keys = "C-c"},
+    {.name = "EndOfTrack", .trackSeconds = 1.5},
+    {.name = "OutputRedirected", .status = 1, .message = "standard output is not a console", .launch = "2>&1 >out"},
+};
+INSTANTIATE_TEST_SUITE_P(Wine, WindowsConsoleEnds, ::testing::ValuesIn(kWaysOut),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
