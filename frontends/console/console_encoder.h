@@ -1,6 +1,6 @@
 // The terminal side of the show without a terminal: the 80 x 50 screen as the
 // bytes that update a terminal of any size from one frame to the next. The
-// terminal layer (terminal_console.h) only moves these bytes out, and the
+// terminal layer (terminal_console.cpp) only moves these bytes out, and the
 // keys in through key_parser.h.
 #pragma once
 

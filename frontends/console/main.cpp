@@ -1,16 +1,17 @@
-// demo_console: the show in a terminal, in time with its music.
+// demo_console: the show in a terminal or a Windows console, in time with
+// its music.
 //
 // Start-up order: the console first (so a fatal message is never lost), the
-// screen, the resource table, the music, the terminal set-up, the frame grid,
+// screen, the resource table, the music, the console set-up, the frame grid,
 // the show, then the track. Shutdown releases the show, the music, the
-// resources and the screen in that order, then gives the terminal back.
+// resources and the screen in that order, then gives the console back.
 #include <getopt.h>
-#include <time.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 #include <vector>
 
 #include "engine/core/demo_run.h"
@@ -18,15 +19,15 @@
 #include "engine/core/timeline.h"
 #include "engine/music/music_player.h"
 #include "engine/resources/resource_table.h"
-#include "frontends/console/terminal_console.h"
+#include "frontends/console/console.h"
 
 namespace {
 
 const char kUsage[] =
     "usage: demo_console\n"
     "\n"
-    "Plays the show in this terminal (80 x 50 cells, or scaled to fit) with its\n"
-    "music track qx3.mp3, read from ./ or ../data/.\n"
+    "Plays the show in this terminal or console (80 x 50 cells, or scaled to fit\n"
+    "in a terminal) with its music track qx3.mp3, read from ./ or ../data/.\n"
     "\n"
     "Keys: Escape quits, m mutes and unmutes the music. Ctrl+C also quits.\n"
     "\n"
@@ -63,8 +64,8 @@ class ConsolePorts final : public FrameLoopPorts {
     return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
   }
   void SleepMs(uint32_t ms) override {
-    timespec t{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
-    nanosleep(&t, nullptr);   // a signal cuts it short; the loop checks again
+    // Only 1 ms sleeps: a quit request waits at most that long.
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
   }
   bool QuitRequested() override { return ConsoleQuitRequested(); }
   void UpdateMusic() override { music_.Update(); }

@@ -1,4 +1,29 @@
-#include "frontends/console/terminal_console.h"
+// The console on a POSIX terminal: raw input without echo, the alternate
+// screen with the cursor hidden and autowrap off, the show's title (the
+// previous one pushed on the title stack), a resize request when smaller
+// than 80 x 50 (undone at the end, to the size the terminal reports when
+// asked first), and only the changed cells written each frame, in one write
+// (ConsoleEncoder).
+//
+// Ways out: normal end, Escape, SIGINT, SIGQUIT, SIGHUP, SIGTERM, exit()
+// from a fatal failure through atexit, and the crash signals SIGSEGV, SIGBUS,
+// SIGFPE, SIGILL and SIGABRT, which then end the program as they would have:
+// the default action, or the handler that was there before, such as a
+// sanitizer's. Keys are read from standard input when it is a terminal, else
+// from /dev/tty. Ctrl+C and Ctrl+\ stay signals (the terminal keeps ISIG):
+// they arrive as SIGINT and SIGQUIT whatever the frame loop is doing.
+// Suspending (Ctrl+Z) is switched off for the show, since a stopped show
+// would leave the terminal raw.
+//
+// OpenConsole also needs TERM to name a terminal that can move the cursor
+// (not unset, empty or "dumb"). SetUpConsole reads "textmodechars.png" for
+// the glyph coverage before it changes anything, so that a glyph image that
+// fails to decode prints on the main screen. Standard output is held in a
+// temporary file and replayed on the main screen. A resize since the last
+// frame, or a write the terminal did not take whole, makes the next frame a
+// full redraw. ConsoleLastFrameBytes counts the frame's bytes, wrapper
+// included.
+#include "frontends/console/console.h"
 
 #include <fcntl.h>
 #include <poll.h>

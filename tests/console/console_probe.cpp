@@ -7,7 +7,7 @@
 
 #include "engine/core/fatal.h"
 #include "engine/resources/resource_table.h"
-#include "frontends/console/terminal_console.h"
+#include "frontends/console/console.h"
 
 int main() {
   if (!OpenConsole("console_probe")) return 1;

@@ -12,7 +12,7 @@
 
 #include "engine/resources/resource_table.h"
 #include "frontends/console/console_encoder.h"
-#include "frontends/console/terminal_console.h"
+#include "frontends/console/console.h"
 #include "tests/console/tmux_pane.h"
 #include "tests/music/test_tracks.h"
 

@@ -1,0 +1,51 @@
+// The show's console: what demo_console asks of the screen and keyboard it
+// runs on. One layer per platform, chosen at build time: terminal_console.cpp
+// on a POSIX terminal, windows_console.cpp on a Windows console; each file
+// describes how its platform keeps this contract.
+//
+// Both layers: one 80 x 50 frame shown per PresentConsole with the show's
+// title and no visible cursor, keys read without blocking and without echo,
+// and the console given back as it was on every way out (normal end,
+// Escape, the platform's quit events, exit() from a fatal failure through
+// atexit, and a crash, which then ends the program as it would have).
+// Standard output printed during the show (a fatal failure's message) is
+// readable after the console is given back.
+//
+// Call order: OpenConsole first thing in main; SetUpConsole once the
+// resource table exists; then per frame PresentConsole and PollConsoleKeys;
+// RestoreConsole at the end (also run at exit, and harmless twice).
+#pragma once
+
+#include <cstddef>
+
+#include "engine/core/cell.h"
+#include "engine/core/demo_run.h"
+
+constexpr const char* kConsoleTitle = "Lumen Gravel - Pelkora 2o14 - https://pelkora.example/";
+
+// Checks that standard output is a console the layer can drive; else prints
+// one line on standard error and returns false, having changed nothing.
+// Then installs the quit and crash handlers and registers RestoreConsole
+// with atexit (from here on, whatever the layer changes is given back).
+bool OpenConsole(const char* programName);
+
+// Takes the console for the show (its previous state saved first) and holds
+// standard output until RestoreConsole.
+void SetUpConsole();
+
+// Decodes the 4000 cells and shows them.
+void PresentConsole(const Cell* cells);
+
+// Pending key events, read without blocking, as key records in order;
+// writes at most max and keeps the rest for the next call.
+size_t PollConsoleKeys(KeyRecord* records, size_t max);
+
+// A quit event has arrived (a signal, or a console control event).
+bool ConsoleQuitRequested();
+
+// Gives the console back as it was before OpenConsole, then the standard
+// output held during the show. Does nothing when nothing is changed.
+void RestoreConsole();
+
+// Bytes the last PresentConsole wrote.
+size_t ConsoleLastFrameBytes();
