@@ -1,30 +1,67 @@
 #include "frontends/console/ansi.h"
 
+#include <array>
+
 #include "engine/core/text_mode_image.h"
 
-const char* Cp437ToUtf8(uint8_t character) {
-  static const char* const kAscii[95] = {
-      " ", "!", "\"", "#", "$", "%", "&", "'", "(", ")", "*", "+", ",", "-", ".", "/",
-      "0", "1", "2", "3", "4", "5", "6", "7", "8", "9", ":", ";", "<", "=", ">", "?",
-      "@", "A", "B", "C", "D", "E", "F", "G", "H", "I", "J", "K", "L", "M", "N", "O",
-      "P", "Q", "R", "S", "T", "U", "V", "W", "X", "Y", "Z", "[", "\\", "]", "^", "_",
-      "`", "a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l", "m", "n", "o",
-      "p", "q", "r", "s", "t", "u", "v", "w", "x", "y", "z", "{", "|", "}", "~"};
-  switch (character) {
-    case 0: return " ";
-    case 7: return "\u2022";     // bullet
-    case 9: return "\u25CB";     // white circle
-    case 15: return "\u263C";    // sun
-    case 21: return "\u00A7";    // section sign
-    case 29: return "\u2194";    // left-right arrow
-    case 223: return "\u2580";   // upper half block
-    case 250: return "\u00B7";   // middle dot
-    case 255: return " ";
-    default: break;
+namespace {
+
+struct Cp437Named {
+  uint8_t character;
+  uint16_t unicode;
+};
+
+// Code page 437 characters outside ASCII that the show draws.
+constexpr Cp437Named kCp437Named[] = {
+    {0, 0x0020},     // blank
+    {7, 0x2022},     // bullet
+    {9, 0x25CB},     // white circle
+    {15, 0x263C},    // sun
+    {21, 0x00A7},    // section sign
+    {29, 0x2194},    // left-right arrow
+    {223, 0x2580},   // upper half block
+    {250, 0x00B7},   // middle dot
+    {255, 0x0020},   // non-breaking blank
+};
+
+// The mapping: printable ASCII as itself, the named characters, '?' else.
+constexpr std::array<uint16_t, 256> kCp437Unicode = [] {
+  std::array<uint16_t, 256> table{};
+  for (int c = 0; c < 256; ++c) table[c] = static_cast<uint16_t>(c >= 32 && c < 127 ? c : '?');
+  for (const Cp437Named& n : kCp437Named) table[n.character] = n.unicode;
+  return table;
+}();
+
+// Its UTF-8 form, zero-terminated: at most three bytes for a code point
+// below 0x10000.
+struct Utf8Glyph {
+  char bytes[4];
+};
+
+constexpr std::array<Utf8Glyph, 256> kCp437Utf8 = [] {
+  std::array<Utf8Glyph, 256> table{};
+  for (int c = 0; c < 256; ++c) {
+    const uint32_t u = kCp437Unicode[c];
+    char* b = table[c].bytes;
+    if (u < 0x80) {
+      b[0] = static_cast<char>(u);
+    } else if (u < 0x800) {
+      b[0] = static_cast<char>(0xC0 | (u >> 6));
+      b[1] = static_cast<char>(0x80 | (u & 0x3F));
+    } else {
+      b[0] = static_cast<char>(0xE0 | (u >> 12));
+      b[1] = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+      b[2] = static_cast<char>(0x80 | (u & 0x3F));
+    }
   }
-  if (character >= 32 && character < 127) return kAscii[character - 32];
-  return "?";
-}
+  return table;
+}();
+
+}  // namespace
+
+uint16_t Cp437ToUnicode(uint8_t character) { return kCp437Unicode[character]; }
+
+const char* Cp437ToUtf8(uint8_t character) { return kCp437Utf8[character].bytes; }
 
 uint32_t TextModeRgb(int colour) {
   return (uint32_t{PaletteByte(colour, 0)} << 16) | (uint32_t{PaletteByte(colour, 1)} << 8) |
