@@ -1,11 +1,18 @@
 // Whether a line contains a match of a POSIX extended regular expression, as
 // gtest's death tests match their output. (std::regex trips GCC's
-// uninitialised-use warning in the sanitizer build.)
+// uninitialised-use warning in the sanitizer build; Windows has no regex.h.)
 #pragma once
 
-#include <regex.h>
-
 #include <string>
+
+#ifdef _WIN32
+#include <regex>
+
+inline bool ContainsMatch(const std::string& text, const std::string& pattern) {
+  return std::regex_search(text, std::regex(pattern, std::regex::extended));
+}
+#else
+#include <regex.h>
 
 inline bool ContainsMatch(const std::string& text, const std::string& pattern) {
   regex_t re;
@@ -14,3 +21,4 @@ inline bool ContainsMatch(const std::string& text, const std::string& pattern) {
   regfree(&re);
   return found;
 }
+#endif
