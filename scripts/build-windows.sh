@@ -6,9 +6,11 @@
 # The show's data comes from a native build (build/, made here if needed):
 # the generators run on this machine and the .exe files embed the same pack
 # and ship the same qx3.mp3. The target's libraries (libmpg123, liblzma,
-# GoogleTest) are built from Debian's source packages into a cache outside
-# the clone, one directory per set of source versions, so that later builds
-# reuse them: $LUMEN_WINDOWS_CACHE, default ~/.cache/lumen-gravel.
+# and for the tests LAME and GoogleTest) are built from Debian's source
+# packages into a cache outside the clone ($LUMEN_WINDOWS_CACHE, default
+# ~/.cache/lumen-gravel), one prefix per compiler version with a stamp per
+# package version, so that later builds reuse them and a new version of a
+# package rebuilds only that package.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dir=${1:-$root/build-windows}
@@ -28,15 +30,8 @@ LUMEN_BUILD_TARGETS="show_pack soundtrack demo_render windows_e2e_tests" "$root/
 source_version() {
   apt-cache showsrc --only-source "$1" 2>/dev/null | awk '/^Version:/ {print $2; exit}'
 }
-mpg123_version=$(source_version mpg123)
-xz_version=$(source_version xz-utils)
-gtest_version=$(dpkg-query -W -f='${Version}' googletest)
-compiler_version=$($triple-g++-posix -dumpversion)
-if [[ -z "$mpg123_version" || -z "$xz_version" ]]; then
-  echo "build-windows: apt has no source lines for mpg123 / xz-utils (run scripts/setup.sh --windows as root)" >&2
-  exit 1
-fi
-prefix="$cache_root/$triple-gcc$compiler_version-mpg123_$mpg123_version-xz_$xz_version-gtest_$gtest_version"
+prefix="$cache_root/$triple-gcc$($triple-g++-posix -dumpversion)"
+mkdir -p "$prefix/built"
 
 # Unpacks a downloaded source package NAME into NAME-src/ with Debian's
 # patches applied. dpkg-source is not used: the archive lacks some upstream
@@ -54,34 +49,53 @@ unpack_source() {
   done < "$series"
 }
 
-if [[ ! -f "$prefix/.complete" ]]; then
-  echo "build-windows: building the target's libraries into $prefix"
+# build_library NAME CONFIGURE-OPTIONS...: fetches Debian's source package
+# NAME, configures it for the target and installs it into the prefix, unless
+# that version is there already (a stamp per package and version).
+build_library() {
+  local name=$1 version
+  shift
+  version=$(source_version "$name")
+  if [[ -z "$version" ]]; then
+    echo "build-windows: apt has no source lines for $name (run scripts/setup.sh --windows as root)" >&2
+    exit 1
+  fi
+  [[ -f "$prefix/built/${name}_$version" ]] && return 0
+  echo "build-windows: building $name $version for the target into $prefix"
+  local work
   work=$(mktemp -d)
-  trap 'rm -rf "$work"' EXIT
   chmod 755 "$work"   # apt's download user writes there
-  rm -rf "$prefix"
   (
     cd "$work"
     # A missing .asc fails the command after the sources have arrived.
-    apt-get source --download-only -qq "mpg123=$mpg123_version" "xz-utils=$xz_version" >/dev/null 2>&1 || true
-    unpack_source mpg123
-    unpack_source xz-utils
-    cd "$work/mpg123-src"
-    ./configure -q --host=$triple --prefix="$prefix" --enable-static --disable-shared \
-      --disable-modules --with-audio=dummy --with-default-audio=dummy \
-      --disable-components --enable-libmpg123 >/dev/null
-    make -s -j"$jobs" install >/dev/null
-    cd "$work/xz-utils-src"
-    ./configure -q --host=$triple --prefix="$prefix" --enable-static --disable-shared \
-      --disable-xz --disable-xzdec --disable-lzmadec --disable-lzmainfo --disable-scripts \
-      --disable-doc --disable-nls >/dev/null
+    apt-get source --download-only -qq "$name=$version" >/dev/null 2>&1 || true
+    unpack_source "$name"
+    cd "$name-src"
+    ./configure -q --host=$triple --prefix="$prefix" --enable-static --disable-shared "$@" >/dev/null
     make -s -j"$jobs" install >/dev/null
   )
-  cmake -S /usr/src/googletest -B "$work/googletest" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+  rm -rf "$work"
+  rm -f "$prefix/built/${name}"_*
+  touch "$prefix/built/${name}_$version"
+}
+
+build_library mpg123 --disable-modules --with-audio=dummy --with-default-audio=dummy
+build_library xz-utils --disable-xz --disable-xzdec --disable-lzmadec --disable-lzmainfo --disable-scripts \
+  --disable-doc --disable-nls
+# The music tests make their MP3s with LAME.
+build_library lame --disable-frontend --disable-decoder
+
+gtest_version=$(dpkg-query -W -f='${Version}' googletest)
+if [[ ! -f "$prefix/built/googletest_$gtest_version" ]]; then
+  echo "build-windows: building GoogleTest $gtest_version for the target into $prefix"
+  work=$(mktemp -d)
+  cmake -S /usr/src/googletest -B "$work" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DBUILD_GMOCK=OFF -DCMAKE_INSTALL_PREFIX="$prefix" >/dev/null
-  cmake --build "$work/googletest" -j"$jobs" >/dev/null
-  cmake --install "$work/googletest" >/dev/null
-  touch "$prefix/.complete"
+  cmake --build "$work" -j"$jobs" >/dev/null
+  cmake --install "$work" >/dev/null
+  rm -rf "$work"
+  rm -f "$prefix/built/googletest"_*
+  touch "$prefix/built/googletest_$gtest_version"
 fi
 
 # --- The programs -------------------------------------------------------------

@@ -27,6 +27,7 @@
 #include "engine/music/playback_clock.h"
 #include "engine/resources/resource_table.h"
 #include "tests/music/test_tracks.h"
+#include "tests/support/portable.h"
 
 namespace {
 
@@ -129,11 +130,12 @@ TEST_F(AudioMixerTest, LifecycleAndHandleResults) {
   EXPECT_EQ(0u, position);
 }
 
-// SDL's dummy driver stands in for a sound card: the callbacks, the device
-// clock and the end of the play are those of a real device.
+// A stand-in for a sound card (SDL's dummy driver; under Wine, waveOut over
+// ALSA's null output): the callbacks, the device clock and the end of the
+// play are those of a real device.
 class DeviceOutputTest : public AudioMixerTest {
  protected:
-  DeviceOutputTest() : AudioMixerTest(AudioOutput::kDevice) { setenv("SDL_AUDIODRIVER", "dummy", 1); }
+  DeviceOutputTest() : AudioMixerTest(AudioOutput::kDevice) { SetTestEnvironment("SDL_AUDIODRIVER", "dummy"); }
   void SetUp() override {
     testing::internal::CaptureStderr();
     AudioMixerTest::SetUp();
@@ -265,9 +267,9 @@ TEST_F(MusicPlayerTest, OldMixerMissingOrBadTrackEndWithTheirMessage) {
     if (!bytes.empty()) WriteFileBytes(kMusicTrackName, bytes);
     settings.reportedVersion = version;
     EXPECT_EXIT((dup2(STDERR_FILENO, STDOUT_FILENO), MusicPlayer::Create()->LoadTrack()),
-                ::testing::ExitedWithCode(255), "(^|\n)" + message + "\n");
+                ::testing::ExitedWithCode(kFatalExitStatus), "(^|\n)" + message + "\n");
   }
-  EXPECT_EXIT((dup2(STDERR_FILENO, STDOUT_FILENO), MusicPlayer::Create()->Shutdown()), ::testing::ExitedWithCode(255),
+  EXPECT_EXIT((dup2(STDERR_FILENO, STDOUT_FILENO), MusicPlayer::Create()->Shutdown()), ::testing::ExitedWithCode(kFatalExitStatus),
               "(^|\n)FMOD error! \\(36\\) no live mixer, stream or channel is behind the handle\n");
 }
 

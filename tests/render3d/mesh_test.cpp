@@ -22,6 +22,7 @@
 #include "engine/core/text_screen.h"
 #include "engine/render3d/mesh.h"
 #include "engine/resources/bitmap.h"
+#include "tests/support/portable.h"
 #include "tests/support/regex_match.h"
 
 namespace {
@@ -117,18 +118,12 @@ TEST(MeshLoader, RefusesDamagedFilesNamingThem) {
 }
 
 // Fatal() prints on standard output; the death test watches standard error.
-// exit(-1) leaves 255 on POSIX, the whole -1 on Windows.
-#ifdef _WIN32
-constexpr int kFatalStatus = -1;
-#else
-constexpr int kFatalStatus = 255;
-#endif
 TEST(MeshLoaderDeathTest, ADamagedFileEndsTheProgramNamingIt) {
   std::vector<uint8_t> bytes = ExampleFile().Bytes();
   bytes.pop_back();
   std::ofstream("broken.ase.bin").write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   EXPECT_EXIT((dup2(STDERR_FILENO, STDOUT_FILENO), Mesh::Load("broken.ase.bin", nullptr, nullptr)),
-              ::testing::ExitedWithCode(kFatalStatus),
+              ::testing::ExitedWithCode(kFatalExitStatus),
               "^mesh \"broken.ase.bin\" is damaged: 303 bytes, but 3 vertices, 3 faces and 2 coordinates need 304\n$");
 }
 

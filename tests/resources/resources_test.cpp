@@ -14,6 +14,7 @@
 
 #include "engine/resources/bitmap.h"
 #include "engine/resources/resource_table.h"
+#include "tests/support/portable.h"
 #include "tests/support/regex_match.h"
 #include "tests/support/run_tool.h"
 #include "tools/resources/pack_writer.h"
@@ -25,7 +26,7 @@ namespace {
 // Fatal() prints on standard output, folded into standard error here, where
 // the death test looks for regex; the exit code is -1.
 #define EXPECT_FATAL(statement, regex) \
-  EXPECT_EXIT((dup2(STDERR_FILENO, STDOUT_FILENO), statement), ::testing::ExitedWithCode(255), regex)
+  EXPECT_EXIT((dup2(STDERR_FILENO, STDOUT_FILENO), statement), ::testing::ExitedWithCode(kFatalExitStatus), regex)
 
 std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
 std::vector<uint8_t> Row(const ResourceEntry& row) { return {row.data, row.data + row.size}; }

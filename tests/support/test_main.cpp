@@ -17,6 +17,8 @@
 #include <string>
 #include <system_error>
 
+#include "tests/support/portable.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -41,11 +43,7 @@ class ScratchDirectories : public ::testing::EmptyTestEventListener {
       std::exit(1);
     }
     fs::current_path(dir_);
-#ifdef _WIN32
-    _putenv_s(kCaseDirectory, dir_.string().c_str());
-#else
-    setenv(kCaseDirectory, dir_.c_str(), 1);
-#endif
+    SetTestEnvironment(kCaseDirectory, dir_.string().c_str());
   }
 
   void OnTestEnd(const ::testing::TestInfo& info) override {
