@@ -99,10 +99,9 @@ if [[ ! -f "$prefix/built/googletest_$gtest_version" ]]; then
 fi
 
 # --- The programs -------------------------------------------------------------
-# Wine keeps its state in a prefix of the build's own (made on first use).
-export WINEPREFIX="$dir/wineprefix" WINEDEBUG=-all
-mkdir -p "$dir"
-[[ -f "$WINEPREFIX/system.reg" ]] || wineboot -i >/dev/null 2>&1
+# The build runs the test programs under Wine to list their cases.
+source "$root/scripts/wine-env.sh"
+wine_for "$dir"
 # pkg-config's answers stay in the cache: a build made against another prefix
 # starts its configuration afresh.
 if [[ -f "$dir/CMakeCache.txt" ]] && ! grep -qxF "LUMEN_WINDOWS_LIBS:UNINITIALIZED=$prefix" "$dir/CMakeCache.txt"; then

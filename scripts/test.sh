@@ -31,6 +31,8 @@ case "${1:-}" in
   --windows)
     dir=$root/build-windows
     "$root/scripts/build-windows.sh" "$dir" -DLUMEN_WERROR=ON
+    source "$root/scripts/wine-env.sh"
+    wine_for "$dir"
     ;;
   "")
     "$0" --native
