@@ -1,12 +1,12 @@
 // demo_gl: the show in an OpenGL window that emulates text mode, with its
 // music. Escape quits, M (on release) mutes, F1 (on release) switches
 // between the 640 x 400 window and full screen; closing the window quits.
+// The same program over each window layer (gl_window.h); on Windows a GUI
+// program, whose standard output and error reach only where they are
+// redirected.
 //
 // Setting LUMEN_GL_TRACE in the environment writes one line to standard
 // error for every mute state sent to the music.
-#define SDL_MAIN_HANDLED
-#include <SDL.h>
-
 #include <cstdio>
 #include <cstdlib>
 
@@ -30,8 +30,8 @@ class WindowPorts : public FrameLoopPorts {
 
   bool windowLost = false;   // a mode switch could not reopen the window
 
-  uint32_t TickMs() override { return SDL_GetTicks(); }
-  void SleepMs(uint32_t ms) override { SDL_Delay(ms); }
+  uint32_t TickMs() override { return WindowTicksMs(); }
+  void SleepMs(uint32_t ms) override { WindowSleepMs(ms); }
   bool QuitRequested() override { return false; }
   void UpdateMusic() override { player_->Update(); }
   int32_t MusicPosition(uint32_t* positionMs) override { return player_->Position(positionMs); }
