@@ -103,6 +103,11 @@ fi
 export WINEPREFIX="$dir/wineprefix" WINEDEBUG=-all
 mkdir -p "$dir"
 [[ -f "$WINEPREFIX/system.reg" ]] || wineboot -i >/dev/null 2>&1
+# pkg-config's answers stay in the cache: a build made against another prefix
+# starts its configuration afresh.
+if [[ -f "$dir/CMakeCache.txt" ]] && ! grep -qxF "LUMEN_WINDOWS_LIBS:UNINITIALIZED=$prefix" "$dir/CMakeCache.txt"; then
+  rm -f "$dir/CMakeCache.txt"
+fi
 cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMEN_WINDOWS_LIBS="$prefix" -DLUMEN_HOST_BUILD_DIR="$host" "$@" >/dev/null
 cmake --build "$dir" -j"$jobs"
