@@ -117,9 +117,11 @@ inline std::vector<uint8_t> ScreenPixels(int x, int y, int width, int height) {
 // llvmpipe), named in DISPLAY while it runs.
 class VirtualDisplay {
  public:
-  // False when the server did not start.
-  bool Start() {
-    server_ = std::make_unique<Program>("Xvfb -displayfd 1 -screen 0 1920x1080x24 -nolisten tcp -noreset 2>/dev/null");
+  // options: more of Xvfb's (such as "-extension GLX": no OpenGL). False
+  // when the server did not start.
+  bool Start(const std::string& options = "") {
+    server_ = std::make_unique<Program>("Xvfb -displayfd 1 -screen 0 1920x1080x24 -nolisten tcp -noreset " + options +
+                                        " 2>/dev/null");
     int display = -1;
     if (std::fscanf(server_->output, "%d", &display) != 1) return false;   // written once it accepts connections
     setenv("DISPLAY", (":" + std::to_string(display)).c_str(), 1);
