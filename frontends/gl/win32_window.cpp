@@ -1,8 +1,8 @@
 // The Win32 window layer (gl_window.h): a window of its own class with a
 // WGL context on its device context. The framed window is an overlapped
 // window whose client area is 640 x 400, placed at the screen's top-left
-// corner; full screen is a borderless popup over the whole monitor the show
-// starts on, in the monitor's own display mode (which is never changed).
+// corner; full screen is a borderless popup over the whole primary monitor,
+// in the monitor's own display mode (which is never changed).
 // A mode switch destroys the window and its context and makes both anew, so
 // the renderer's GL state is set up in the new context as in the first.
 //
@@ -65,12 +65,13 @@ LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
       ResizeView(LOWORD(lParam), HIWORD(lParam));
       return 0;
     case WM_ACTIVATE:
-      // Losing the focus alone does not stop the drawing; being minimised does.
+      // Losing the focus alone does not stop the drawing; being minimised
+      // does. The system then gives the keyboard focus to the window.
       gWindow.windowActive = HIWORD(wParam) == 0;
-      return 0;
+      break;
     case WM_SHOWWINDOW:
       gWindow.windowActive = wParam != FALSE;
-      return 0;
+      break;
     case WM_CLOSE:
       gQuitRequested = true;
       return 0;
