@@ -4,8 +4,6 @@
 // times the decode and draw of one frame on their own.
 //
 //   demo_gl_bench [--seconds S] [--from MS] [--draws N]
-#define SDL_MAIN_HANDLED
-#include <SDL.h>
 #include <GL/gl.h>
 
 #include <getopt.h>
@@ -35,7 +33,7 @@ double ClockMs(clockid_t clock) {
 // until `seconds` have passed; then 0 with 36, as a finished track reports.
 class BenchPorts : public FrameLoopPorts {
  public:
-  BenchPorts(uint32_t fromMs, uint32_t lengthMs) : fromMs_(fromMs), lengthMs_(lengthMs), start_(SDL_GetTicks()) {}
+  BenchPorts(uint32_t fromMs, uint32_t lengthMs) : fromMs_(fromMs), lengthMs_(lengthMs), start_(WindowTicksMs()) {}
 
   uint32_t frames = 0;        // frames presented
   // The deadline is taken before the show is built, so the first frames run
@@ -48,12 +46,12 @@ class BenchPorts : public FrameLoopPorts {
   double presentThreadCpuMs = 0;  // the calling thread's part
   double presentWallMs = 0;
 
-  uint32_t TickMs() override { return SDL_GetTicks(); }
-  void SleepMs(uint32_t ms) override { SDL_Delay(ms); }
+  uint32_t TickMs() override { return WindowTicksMs(); }
+  void SleepMs(uint32_t ms) override { WindowSleepMs(ms); }
   bool QuitRequested() override { return false; }
   void UpdateMusic() override {}
   int32_t MusicPosition(uint32_t* positionMs) override {
-    const uint32_t elapsed = SDL_GetTicks() - start_;
+    const uint32_t elapsed = WindowTicksMs() - start_;
     if (elapsed >= lengthMs_) {
       *positionMs = 0;
       return 36;
@@ -77,7 +75,7 @@ class BenchPorts : public FrameLoopPorts {
     presentWallMs += ClockMs(CLOCK_MONOTONIC) - wallBefore;
     ++frames;
     // loop.deadline already names the next frame's start.
-    const int32_t behind = static_cast<int32_t>(SDL_GetTicks() - loop.deadline);
+    const int32_t behind = static_cast<int32_t>(WindowTicksMs() - loop.deadline);
     if (frames == catchUp + 1 && behind > 0) {
       ++catchUp;
       return;

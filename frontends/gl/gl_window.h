@@ -1,16 +1,16 @@
-// The window of demo_gl over SDL2: a framed 640 x 400 client area or a
-// borderless window covering the desktop, a double-buffered OpenGL context
-// with a 16-bit depth buffer, and the window's events turned into what the
-// frame loop reads: size changes, minimise and restore, close requests and
-// per-frame key events by virtual key code.
+// The window of demo_gl: a framed 640 x 400 client area or a borderless
+// window covering the screen, a double-buffered OpenGL context with a 16-bit
+// depth buffer, and the window's events turned into what the frame loop
+// reads: size changes, minimise and restore, close requests and per-frame
+// key events by virtual key code.
 //
-// One window at a time; everything runs on the main thread, inside the
-// frame loop's message pump.
+// One layer per platform, chosen at build time: sdl_window.cpp (SDL2, X11 or
+// Wayland) and win32_window.cpp (Win32 and WGL); each describes how its
+// platform keeps this contract. One window at a time; everything runs on the
+// main thread, inside the frame loop's message pump.
 #pragma once
 
 #include <cstdint>
-
-struct SDL_Window;
 
 constexpr int kWindowClientWidth = 640;    // pixels, framed window
 constexpr int kWindowClientHeight = 400;
@@ -33,8 +33,8 @@ inline constexpr char kErrorCreateWindow[] = "Unable to create window.";
 inline constexpr char kErrorInitGl[] = "Unable to init GL.";
 
 struct GlWindow {
-  SDL_Window* window = nullptr;   // none when closed
-  void* context = nullptr;        // SDL_GLContext; none when closed
+  void* window = nullptr;         // the layer's window (SDL_Window*, HWND); none when closed
+  void* context = nullptr;        // its GL context (SDL_GLContext, HGLRC); none when closed
   bool fullScreen = false;        // the show always starts in a window
   bool windowActive = true;       // false while minimised or hidden: nothing is drawn
   uint32_t keyState[kKeyStateEntries] = {};
@@ -43,8 +43,9 @@ struct GlWindow {
 // The program's one window state.
 GlWindow& TheWindow();
 
-// Whether any display server is named in the environment (DISPLAY or
-// WAYLAND_DISPLAY); without one no window or message box can appear.
+// Whether there is a display to open a window on: for SDL2, one named in the
+// environment (DISPLAY or WAYLAND_DISPLAY); on Windows always. Without one no
+// window or message box can appear.
 bool DisplayNamed();
 
 // Opens the window, its context and the renderer's GL state. On failure shows
@@ -64,9 +65,11 @@ void GetClientSize(int* width, int* height);
 // outside 0..254 have no entry and are ignored.
 void RecordKey(int virtualKey, uint32_t event);
 void ClearKeyState();
-// The Windows virtual key code of an SDL key code, or -1 for keys the show
-// has no code for. Letters map to their capitals, F1..F24 to 112..135.
-int VirtualKeyFromKeycode(int32_t keycode);
+
+// The frame loop's clock: milliseconds of a monotonic clock, wrapping, and a
+// sleep of about ms, both to 1 ms.
+uint32_t WindowTicksMs();
+void WindowSleepMs(uint32_t ms);
 
 // A box captioned "ERROR" with text, which waits for the viewer; the text and
 // its cause also go to standard error, the only trace where no box can show.

@@ -1,12 +1,14 @@
 // demo_gl: the show in an OpenGL window that emulates text mode, with its
 // music. Escape quits, M (on release) mutes, F1 (on release) switches
 // between the 640 x 400 window and full screen; closing the window quits.
+// The same program over each window layer (gl_window.h); on Windows a GUI
+// program, whose standard output and error reach only where they are
+// redirected.
 //
 // Setting LUMEN_GL_TRACE in the environment writes one line to standard
-// error for every mute state sent to the music.
-#define SDL_MAIN_HANDLED
-#include <SDL.h>
-
+// error for every mute state sent to the music. LUMEN_TEST_HOLD_MS=T holds
+// the show at T ms (the music plays on) until a key or a close request ends
+// it: for tests that compare the window's pixels with a rendered frame.
 #include <cstdio>
 #include <cstdlib>
 
@@ -26,15 +28,23 @@ constexpr int kExitFailure = -1;   // like every other failure that stops the sh
 class WindowPorts : public FrameLoopPorts {
  public:
   explicit WindowPorts(MusicPlayer* player)
-      : player_(player), trace_(std::getenv("LUMEN_GL_TRACE") != nullptr) {}
+      : player_(player), trace_(std::getenv("LUMEN_GL_TRACE") != nullptr) {
+    const char* hold = std::getenv("LUMEN_TEST_HOLD_MS");
+    holding_ = hold != nullptr;
+    if (holding_) holdMs_ = static_cast<uint32_t>(std::strtoul(hold, nullptr, 10));
+  }
 
   bool windowLost = false;   // a mode switch could not reopen the window
 
-  uint32_t TickMs() override { return SDL_GetTicks(); }
-  void SleepMs(uint32_t ms) override { SDL_Delay(ms); }
+  uint32_t TickMs() override { return WindowTicksMs(); }
+  void SleepMs(uint32_t ms) override { WindowSleepMs(ms); }
   bool QuitRequested() override { return false; }
   void UpdateMusic() override { player_->Update(); }
-  int32_t MusicPosition(uint32_t* positionMs) override { return player_->Position(positionMs); }
+  int32_t MusicPosition(uint32_t* positionMs) override {
+    if (!holding_) return player_->Position(positionMs);
+    *positionMs = holdMs_;
+    return 0;
+  }
   void SetMute(bool muted) override {
     player_->SetMute(muted);
     if (trace_) std::fprintf(stderr, "demo_gl: mute %s\n", muted ? "on" : "off");
@@ -50,6 +60,8 @@ class WindowPorts : public FrameLoopPorts {
  private:
   MusicPlayer* player_;
   bool trace_;
+  bool holding_ = false;   // LUMEN_TEST_HOLD_MS is set
+  uint32_t holdMs_ = 0;
 };
 
 }  // namespace

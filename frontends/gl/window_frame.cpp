@@ -1,7 +1,5 @@
 #include "frontends/gl/window_frame.h"
 
-#include <SDL.h>
-
 #include "engine/core/timeline.h"
 #include "frontends/gl/gl_window.h"
 #include "frontends/gl/text_mode_renderer.h"
@@ -15,7 +13,7 @@ void DrawAndShow() {
 
 void StartWindowShow(FrameLoop& loop) {
   ClearGlyphCells();
-  loop.deadline = SDL_GetTicks();
+  loop.deadline = WindowTicksMs();
   ClearKeyState();
   BuildShow();
   DrawAndShow();

@@ -1,15 +1,11 @@
-// What the window tests need around them: a private X server (Xvfb) for each
-// test process with software OpenGL, programs started and awaited, and looks
-// at the server's windows and pixels. Every wait polls for its condition
-// until a deadline far beyond any normal run, so that a loaded machine only
-// makes a test slower.
+// What the window tests need around them: the private X server of
+// tests/support/x_display.h for each test process, SDL's X11 video driver on
+// it, and looks at the window layer's back buffer.
 #pragma once
 
 #include <GL/gl.h>
 #include <SDL.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
 
 #include <memory>
 #include <string>
@@ -18,88 +14,13 @@
 #include "engine/resources/bitmap.h"
 #include "frontends/gl/gl_window.h"
 #include "frontends/gl/text_mode_renderer.h"
-#include "tests/support/run_tool.h"
+#include "tests/support/x_display.h"
 
 // After gtest, whose names X's macros would take.
 #include <SDL_syswm.h>
-#include <X11/Xutil.h>
 
-constexpr int kDisplayWidth = 1920, kDisplayHeight = 1080;   // the virtual screen, pixels
-
-// A command (sh syntax) run in the background, whose standard output the
-// test reads; it dies with the test process at the latest.
-struct Program {
-  std::FILE* output;
-  int pid = 0, status = -1;
-  bool ended = false;
-
-  explicit Program(const std::string& command)
-      : output(popen(("echo $$; exec setpriv --pdeathsig KILL " + command).c_str(), "r")) {
-    EXPECT_EQ(std::fscanf(output, "%d", &pid), 1);
-  }
-  ~Program() {
-    if (!Ended()) kill(pid, SIGKILL);
-    WaitUntil([&] { return Ended(); });
-    pclose(output);
-  }
-  bool Ended() { return ended || (ended = waitpid(pid, &status, WNOHANG) == pid); }
-  int ExitCode() const { return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1000; }
-};
-
-// A key pressed and released through XTEST, with the pointer over the
-// screen's top-left corner where the show's windows lie: without a window
-// manager, keys go to the window under the pointer.
-inline void XdoKey(const std::string& key) {
-  EXPECT_EQ(std::system(("xdotool mousemove 100 100 key " + key).c_str()), 0);
-}
-
-struct WindowInfo {
-  unsigned long id = 0;
-  int x = 0, y = 0, width = 0, height = 0;   // client area on the screen
-};
-
-// The mapped top-level windows titled title.
-inline std::vector<WindowInfo> FindWindows(const std::string& title) {
-  Display* display = XOpenDisplay(nullptr);
-  Window root = 0, parent = 0, *children = nullptr;
-  unsigned int count = 0;
-  XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
-  std::vector<WindowInfo> found;
-  for (unsigned int i = 0; i < count; ++i) {
-    XTextProperty name{};
-    XWindowAttributes a{};
-    if (XGetWMName(display, children[i], &name) && title == std::string(reinterpret_cast<char*>(name.value), name.nitems) &&
-        XGetWindowAttributes(display, children[i], &a) && a.map_state == IsViewable) {
-      found.push_back({children[i], a.x, a.y, a.width, a.height});
-    }
-    XFree(name.value);
-  }
-  XFree(children);
-  XCloseDisplay(display);
-  return found;
-}
-
-// Waits until exactly one window titled title has the client size.
-inline bool WaitForWindow(const std::string& title, int width, int height, WindowInfo* found) {
-  return WaitUntil([&] {
-    const std::vector<WindowInfo> windows = FindWindows(title);
-    if (windows.size() == 1) *found = windows[0];
-    return windows.size() == 1 && found->width == width && found->height == height;
-  });
-}
-
-// Asks a window to close as a window manager does (WM_DELETE_WINDOW).
-inline void SendCloseRequest(unsigned long window) {
-  Display* display = XOpenDisplay(nullptr);
-  XEvent event{};
-  event.xclient.type = ClientMessage;
-  event.xclient.window = window;
-  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-  event.xclient.format = 32;
-  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-  XSendEvent(display, window, False, NoEventMask, &event);
-  XCloseDisplay(display);
-}
+// The SDL layer's window.
+inline SDL_Window* SdlWindow() { return static_cast<SDL_Window*>(TheWindow().window); }
 
 // The back buffer as RGB bytes, row 0 at the top, as the next swap shows it.
 inline std::vector<uint8_t> ReadBackBuffer(int width, int height) {
@@ -109,20 +30,6 @@ inline std::vector<uint8_t> ReadBackBuffer(int width, int height) {
   for (int y = 0; y < height; ++y) {
     glReadPixels(0, height - 1 - y, width, 1, GL_RGB, GL_UNSIGNED_BYTE, &rgb[static_cast<size_t>(y) * width * 3]);
   }
-  return rgb;
-}
-
-// The screen's top-left width x height pixels as RGB bytes.
-inline std::vector<uint8_t> ScreenPixels(int width, int height) {
-  Display* display = XOpenDisplay(nullptr);
-  XImage* image = XGetImage(display, DefaultRootWindow(display), 0, 0, width, height, AllPlanes, ZPixmap);
-  std::vector<uint8_t> rgb;
-  for (int i = 0; i < width * height; ++i) {
-    const unsigned long p = XGetPixel(image, i % width, i / width);
-    rgb.insert(rgb.end(), {static_cast<uint8_t>(p >> 16), static_cast<uint8_t>(p >> 8), static_cast<uint8_t>(p)});
-  }
-  XDestroyImage(image);
-  XCloseDisplay(display);
   return rgb;
 }
 
@@ -144,7 +51,7 @@ class WindowTest : public ::testing::Test {
     ASSERT_TRUE(OpenWindow(false));
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
-    ASSERT_TRUE(SDL_GetWindowWMInfo(TheWindow().window, &info));
+    ASSERT_TRUE(SDL_GetWindowWMInfo(SdlWindow(), &info));
     XSync(info.info.x11.display, False);
     PumpMessages();
     ClearGlyphCells();
@@ -153,31 +60,20 @@ class WindowTest : public ::testing::Test {
   void TearDown() override { CloseWindow(); }
 };
 
-// Every test process runs its cases against an Xvfb server of its own,
-// which writes its display number once it accepts connections.
-class VirtualDisplay : public ::testing::Environment {
-  Program* server_ = nullptr;
+// Every test process runs its cases against an Xvfb server of its own.
+class SdlOnVirtualDisplay : public ::testing::Environment {
+  VirtualDisplay display_;
 
   void SetUp() override {
-    server_ = new Program("Xvfb -displayfd 1 -screen 0 1920x1080x24 -nolisten tcp -noreset 2>/dev/null");
-    int display = -1;
-    ASSERT_EQ(std::fscanf(server_->output, "%d", &display), 1) << "Xvfb did not start";
-    setenv("DISPLAY", (":" + std::to_string(display)).c_str(), 1);
-    // A look at the windows races with the show making and closing them: a
-    // window gone meanwhile is an answer, not a reason to end the process.
-    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-    unsetenv("WAYLAND_DISPLAY");
+    ASSERT_TRUE(display_.Start()) << "Xvfb did not start";
     setenv("SDL_VIDEODRIVER", "x11", 1);
-    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
     setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);   // no session bus for SDL to start
   }
   // SDL stays up: shutting its video down would unload the GL driver, whose
   // own allocations would then look leaked.
   void TearDown() override {
     CloseWindow();
-    kill(server_->pid, SIGTERM);
-    WaitUntil([&] { return server_->Ended(); });
-    delete server_;
+    display_.Stop();
   }
 };
-inline ::testing::Environment* const gVirtualDisplay = ::testing::AddGlobalTestEnvironment(new VirtualDisplay);
+inline ::testing::Environment* const gVirtualDisplay = ::testing::AddGlobalTestEnvironment(new SdlOnVirtualDisplay);

@@ -40,7 +40,7 @@ TEST_F(WindowTest, ContextAndProjection) {
   for (int i = 0; i < 3; ++i) SDL_GL_GetAttribute(attributes[i], &got[i]);
   EXPECT_TRUE(got[0] == 1 && got[1] == 8 && got[2] >= 16) << got[0] << " " << got[1] << " " << got[2];
   EXPECT_FALSE(SDL_IsScreenSaverEnabled());
-  SDL_SetWindowSize(TheWindow().window, 800, 600);
+  SDL_SetWindowSize(SdlWindow(), 800, 600);
   GLint viewport[4] = {};
   EXPECT_TRUE(WaitUntil([&] { return PumpMessages() || (glGetIntegerv(GL_VIEWPORT, viewport), viewport[3] == 600); }));
   EXPECT_EQ(viewport[2], 800);
@@ -74,13 +74,13 @@ class WindowFrame : public WindowTest, public FrameLoopPorts {
     for (size_t i = 0; i + 1 < keys.size(); i += 2) {   // "v" down, "^" up: "vE^E" Escape down and up
       SDL_Event e{};
       e.type = keys[i] == 'v' ? SDL_KEYDOWN : SDL_KEYUP;
-      e.key.windowID = SDL_GetWindowID(TheWindow().window);
+      e.key.windowID = SDL_GetWindowID(SdlWindow());
       e.key.keysym.sym = keys[i + 1] == 'E' ? SDLK_ESCAPE : keys[i + 1] == 'F' ? SDLK_F1 : keys[i + 1] == 'm' ? SDLK_m : SDLK_AUDIOMUTE;
       SDL_PushEvent(&e);
     }
     SDL_Event e{};
     e.type = event == SDL_QUIT ? SDL_QUIT : SDL_WINDOWEVENT;
-    e.window.windowID = SDL_GetWindowID(TheWindow().window) + (staleWindow ? 1000 : 0);
+    e.window.windowID = SDL_GetWindowID(SdlWindow()) + (staleWindow ? 1000 : 0);
     e.window.event = static_cast<Uint8>(event);
     if (event != 0) SDL_PushEvent(&e);
     loop.stop = false;
@@ -123,12 +123,12 @@ TEST_F(WindowFrame, DrawsEveryFrameAndF1ReleasesSwitchModes) {
   std::fill_n(cells, kScreenCells, kCellNoEffect);   // dark red
   Frame("");
   const std::vector<uint8_t> shown = Rasterise();
-  EXPECT_TRUE(WaitUntil([&] { return ScreenPixels(kTextModeWidth, kTextModeHeight) == shown; }));
+  EXPECT_TRUE(WaitUntil([&] { return ScreenPixels(0, 0, kTextModeWidth, kTextModeHeight) == shown; }));
   EXPECT_FALSE(Frame("vF") || TheWindow().fullScreen);   // a held key does nothing
   Frame("^F");
   ASSERT_TRUE(TheWindow().fullScreen);
   const Uint32 modeFlags = SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_RESIZABLE;
-  EXPECT_EQ(SDL_GetWindowFlags(TheWindow().window) & modeFlags, SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);
+  EXPECT_EQ(SDL_GetWindowFlags(SdlWindow()) & modeFlags, SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);
   EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
   WindowInfo info;
   ASSERT_TRUE(WaitForWindow(kWindowTitle, kDisplayWidth, kDisplayHeight, &info));
@@ -147,7 +147,7 @@ TEST_F(WindowFrame, DrawsEveryFrameAndF1ReleasesSwitchModes) {
   for (int i = 0; i < kScreenCells; ++i) cells[i] = MakeRampCell(i % 24 * 10u, static_cast<uint32_t>(i % 81), 100);
   Frame("^F");
   ASSERT_TRUE(WaitForWindow(kWindowTitle, 640, 400, &info));
-  EXPECT_EQ(SDL_GetWindowFlags(TheWindow().window) & modeFlags, SDL_WINDOW_RESIZABLE);
+  EXPECT_EQ(SDL_GetWindowFlags(SdlWindow()) & modeFlags, SDL_WINDOW_RESIZABLE);
   EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
   EXPECT_EQ(Differences(DrawAtWindowSize(), Rasterise()), "");
 }

@@ -1,19 +1,24 @@
 // The Windows programs, cross-built, run under Wine from this machine: their
-// frames against the native build's, and demo_console.exe in a real
-// terminal (a tmux pane, where Wine gives it a console).
+// frames against the native build's, demo_console.exe in a real terminal (a
+// tmux pane, where Wine gives it a console), and demo_gl.exe's window on a
+// private X server with Mesa's OpenGL.
 #include <gtest/gtest.h>
 #include <stb_image.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
+#include <sstream>
 #include <string>
 
 #include "engine/core/decode.h"
 #include "frontends/console/console.h"
 #include "frontends/console/ansi.h"
+#include "frontends/gl/gl_window.h"
 #include "tests/console/tmux_pane.h"
 #include "tests/music/test_tracks.h"
+#include "tests/support/x_display.h"
 
 namespace {
 
@@ -67,11 +72,12 @@ TEST(WindowsFrames, PngsEqualTheNativeBuilds) {
 // function: a frame computed by a DLL's maths could differ between Windows
 // versions and Wine.
 TEST(WindowsPrograms, ImportOnlySystemDllsAndNoMaths) {
-  const std::set<std::string> systemDlls = {"KERNEL32.dll", "msvcrt.dll", "USER32.dll", "WINMM.dll", "SHLWAPI.dll"};
+  const std::set<std::string> systemDlls = {"KERNEL32.dll", "msvcrt.dll", "USER32.dll", "GDI32.dll", "OPENGL32.dll",
+                                            "WINMM.dll", "SHLWAPI.dll"};
   const std::set<std::string> maths = {"sin", "cos", "tan", "asin", "acos", "atan", "atan2", "hypot", "_hypot",
                                        "sqrt", "pow", "exp", "log", "log10", "fmod", "floor", "ceil", "sinh",
                                        "cosh", "tanh", "ldexp", "frexp", "modf"};
-  for (const char* name : {"demo_console", "demo_render"}) {
+  for (const char* name : {"demo_console", "demo_render", "demo_gl"}) {
     const RunResult r = RunProgram("x86_64-w64-mingw32-objdump", "-p '" + WindowsProgram(name) + "'", name);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     std::istringstream lines(r.out);
@@ -153,6 +159,119 @@ const WayOut kWaysOut[] = {
     {.name = "OutputRedirected", .status = 1, .message = "standard output is not a console", .launch = "2>&1 >out"},
 };
 INSTANTIATE_TEST_SUITE_P(Wine, WindowsConsoleEnds, ::testing::ValuesIn(kWaysOut),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// How a run of demo_gl.exe goes: steps in turn, words separated by spaces.
+// "show": the framed 640 x 400 window appears with the show's title, and,
+// with the show held, its pixels become demo_render's frame of that time;
+// "full": a window covering the screen replaces it; "close": the window is
+// asked to close; "box": the error box appears and is closed; anything else
+// is a key (xdotool's name) pressed and released.
+struct WindowRun {
+  const char* name;
+  const char* steps;
+  int holdMs = 60000;   // LUMEN_TEST_HOLD_MS, or -1 to play the track
+  double trackSeconds = 300;
+  int status = 0;
+  const char* serverOptions = "";   // Xvfb's
+  const char* log = "audio: no audio device";   // in its standard error
+};
+void PrintTo(const WindowRun& r, std::ostream* os) { *os << r.name; }
+
+// Wine's desktop process draws on the X display of the program that started
+// it, and without one every later window of that prefix has none: these
+// cases run in a Wine prefix of their own (LUMEN_WINE_X_PREFIX, made by the
+// first), one at a time (a ctest lock), and end every Wine process of it
+// before their X server stops.
+class WindowsGlRuns : public ::testing::TestWithParam<WindowRun> {
+ protected:
+  VirtualDisplay display;
+  std::unique_ptr<Program> show;
+
+  void SetUp() override {
+    ASSERT_TRUE(display.Start(GetParam().serverOptions)) << "Xvfb did not start";
+    const char* prefix = std::getenv("LUMEN_WINE_X_PREFIX");
+    ASSERT_TRUE(prefix != nullptr);
+    setenv("WINEPREFIX", prefix, 1);
+    RunProgram("wineserver", "-k", "wineserver");   // left by a case that failed
+    if (!std::filesystem::exists(std::string(prefix) + "/system.reg")) {
+      ASSERT_EQ(RunProgram("wineboot", "-i", "wineboot").exitCode, 0);
+    }
+  }
+  void TearDown() override {
+    show.reset();
+    RunProgram("wineserver", "-k", "wineserver");
+    RunProgram("wineserver", "-w", "wineserver");
+    display.Stop();
+  }
+};
+
+// Where a window's pixels first differ from a frame's, or "" when equal.
+std::string FirstDifference(const std::vector<uint8_t>& got, const std::vector<uint8_t>& want) {
+  const size_t at = (std::mismatch(got.begin(), got.end(), want.begin()).first - got.begin()) / 3;
+  return at == want.size() / 3 ? "" : "first difference at pixel " + std::to_string(at % 640) + "," + std::to_string(at / 640);
+}
+
+TEST_P(WindowsGlRuns, EndAsAsked) {
+  const WindowRun& p = GetParam();
+  WriteFileBytes("qx3.mp3", MakeSineMp3(TrackShape{p.trackSeconds, 22050, 1, false}));
+  std::vector<uint8_t> frame;
+  if (p.holdMs >= 0) {
+    const std::string time = std::to_string(p.holdMs);
+    ASSERT_EQ(RunProgram(NativeProgram("demo_render"), "--time " + time + " --out frame.png", "render").exitCode, 0);
+    int w = 0, h = 0, n = 0;
+    stbi_uc* pixels = stbi_load("frame.png", &w, &h, &n, 3);
+    ASSERT_TRUE(pixels != nullptr && w == 640 && h == 400);
+    frame.assign(pixels, pixels + 640 * 400 * 3);
+    stbi_image_free(pixels);
+  }
+  const auto started = std::chrono::steady_clock::now();
+  show = std::make_unique<Program>((p.holdMs >= 0 ? "env LUMEN_TEST_HOLD_MS=" + std::to_string(p.holdMs) : std::string()) +
+                                   " wine '" + WindowsProgram("demo_gl") + "' >out 2>err");
+  WindowInfo window;
+  std::istringstream steps(p.steps);
+  for (std::string step; steps >> step;) {
+    SCOPED_TRACE(step);
+    if (step == "show") {
+      ASSERT_TRUE(WaitForWindow(kWindowTitle, 640, 400, &window)) << window.width << "x" << window.height << ReadText("err");
+      std::string difference;
+      EXPECT_TRUE(frame.empty() || WaitUntil([&] {
+        return (difference = FirstDifference(ScreenPixels(window.x, window.y, 640, 400), frame)).empty();
+      })) << difference;
+    } else if (step == "full") {
+      ASSERT_TRUE(WaitForWindow(kWindowTitle, kDisplayWidth, kDisplayHeight, &window)) << ReadText("err");
+      EXPECT_EQ(window.x + window.y, 0);
+    } else if (step == "close") {
+      SendCloseRequest(window.id);
+    } else if (step == "box") {
+      std::vector<WindowInfo> boxes;
+      ASSERT_TRUE(WaitUntil([&] { return (boxes = FindWindows("ERROR")).size() == 1; })) << ReadText("err");
+      EXPECT_FALSE(show->Ended());   // the box waits for the viewer
+      SendCloseRequest(boxes[0].id);
+    } else {
+      XdoKey(step);
+    }
+  }
+  ASSERT_TRUE(WaitUntil([&] { return show->Ended(); })) << "still running";
+  EXPECT_EQ(show->ExitCode(), p.status) << ReadText("out") << ReadText("err");
+  EXPECT_NE(ReadText("err").find(p.log), std::string::npos) << ReadText("err");
+  const std::chrono::duration<double> ran = std::chrono::steady_clock::now() - started;
+  EXPECT_TRUE(p.holdMs >= 0 || ran.count() >= p.trackSeconds) << "ended after " << ran.count() << " s";
+}
+
+// Escape acts on its press, F1 on its release; xdotool presses and releases
+// at once, so both arrive within one frame. A machine whose OpenGL offers no
+// pixel format (an X server without GLX) gets the error box, and the cause in
+// the log.
+const WindowRun kWindowRuns[] = {
+    {.name = "Escape", .steps = "show Escape"},
+    {.name = "CloseRequest", .steps = "show close"},
+    {.name = "EndOfTrack", .steps = "", .holdMs = -1, .trackSeconds = 2},
+    {.name = "F1TwiceThenEscape", .steps = "show F1 full F1 show Escape", .holdMs = 145000},
+    {.name = "NoPixelFormat", .steps = "box", .status = 255, .serverOptions = "-extension GLX",
+     .log = "ERROR: Unable to create window. (ChoosePixelFormat failed)"},
+};
+INSTANTIATE_TEST_SUITE_P(Wine, WindowsGlRuns, ::testing::ValuesIn(kWindowRuns),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
