@@ -98,8 +98,29 @@ TEST(WindowsPrograms, ImportOnlySystemDllsAndNoMaths) {
   }
 }
 
+// The release archive, unpacked into an empty directory, holds the programs,
+// the track, the licence and the README, and its demo_render.exe renders
+// from there.
+constexpr const char* kPackageFolder = "lumen-gravel-windows-x64";
+void Unpack() {
+  ASSERT_EQ(RunProgram("cmake", "-E tar xf '" + std::string(std::getenv("LUMEN_WINDOWS_ZIP")) + "'", "unzip").exitCode, 0);
+}
+
+TEST(WindowsPackage, HoldsTheProgramsAndRendersFromAnEmptyDirectory) {
+  Unpack();
+  std::set<std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(kPackageFolder)) files.insert(entry.path().filename().string());
+  EXPECT_EQ(files, (std::set<std::string>{"LICENSE.txt", "README.txt", "demo_console.exe", "demo_gl.exe", "demo_render.exe",
+                                          "qx3.mp3"}));
+  const RunResult run = RunProgram("sh", std::string("-c 'cd ") + kPackageFolder + " && wine ./demo_render.exe --time 120000 --out ../cube.png'", "render");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  ASSERT_EQ(RunProgram(NativeProgram("demo_render"), "--time 120000 --out native.png", "native").exitCode, 0);
+  EXPECT_EQ(ReadText("cube.png"), ReadText("native.png"));
+}
+
 // How a run of demo_console.exe is ended: keys sent to its pane, or the
-// track's end.
+// track's end; from the build, or from the unpacked release archive with
+// its own track.
 struct WayOut {
   const char* name;
   const char* keys = nullptr;
@@ -107,6 +128,7 @@ struct WayOut {
   int status = 0;
   const char* message = nullptr;   // in the pane afterwards
   const char* launch = "";
+  bool fromPackage = false;
 };
 void PrintTo(const WayOut& w, std::ostream* os) { *os << w.name; }
 
@@ -120,9 +142,12 @@ class WindowsConsoleEnds : public ::testing::TestWithParam<WayOut> {};
 // ignores it, as an interactive shell does while a job runs.
 TEST_P(WindowsConsoleEnds, WithTheConsoleGivenBack) {
   const WayOut& p = GetParam();
-  WriteFileBytes("qx3.mp3", MakeSineMp3(TrackShape{p.trackSeconds, 22050, 1, false}));
-  TmuxPane pane("trap '' INT QUIT\nprintf '\\033]2;title before\\007'\n" + std::string(p.launch) + " wine '" +
-                    WindowsProgram("demo_console") + "'\necho $? > status.part\nmv status.part status\nexec sleep 600\n",
+  if (p.fromPackage) Unpack();
+  else WriteFileBytes("qx3.mp3", MakeSineMp3(TrackShape{p.trackSeconds, 22050, 1, false}));
+  const std::string program = p.fromPackage ? "(cd " + std::string(kPackageFolder) + " && wine ./demo_console.exe)"
+                                            : "wine '" + WindowsProgram("demo_console") + "'";
+  TmuxPane pane("trap '' INT QUIT\nprintf '\\033]2;title before\\007'\n" + std::string(p.launch) + " " + program +
+                    "\necho $? > status.part\nmv status.part status\nexec sleep 600\n",
                 80, 50);
   std::set<std::string> shading;
   for (const uint8_t glyph : ShadeGlyphs) shading.insert(Cp437ToUtf8(glyph));
@@ -157,6 +182,7 @@ const WayOut kWaysOut[] = {
     {.name = "CtrlC", .keys = "C-c"},
     {.name = "EndOfTrack", .trackSeconds = 1.5},
     {.name = "OutputRedirected", .status = 1, .message = "standard output is not a console", .launch = "2>&1 >out"},
+    {.name = "FromTheReleaseArchive", .keys = "Escape", .fromPackage = true},
 };
 INSTANTIATE_TEST_SUITE_P(Wine, WindowsConsoleEnds, ::testing::ValuesIn(kWaysOut),
                          [](const auto& info) { return std::string(info.param.name); });
@@ -175,6 +201,7 @@ struct WindowRun {
   int status = 0;
   const char* serverOptions = "";   // Xvfb's
   const char* log = "audio: no audio device";   // in its standard error
+  bool fromPackage = false;   // run from the unpacked release archive, with its own track
 };
 void PrintTo(const WindowRun& r, std::ostream* os) { *os << r.name; }
 
@@ -214,7 +241,8 @@ std::string FirstDifference(const std::vector<uint8_t>& got, const std::vector<u
 
 TEST_P(WindowsGlRuns, EndAsAsked) {
   const WindowRun& p = GetParam();
-  WriteFileBytes("qx3.mp3", MakeSineMp3(TrackShape{p.trackSeconds, 22050, 1, false}));
+  if (p.fromPackage) Unpack();
+  else WriteFileBytes("qx3.mp3", MakeSineMp3(TrackShape{p.trackSeconds, 22050, 1, false}));
   std::vector<uint8_t> frame;
   if (p.holdMs >= 0) {
     const std::string time = std::to_string(p.holdMs);
@@ -226,8 +254,10 @@ TEST_P(WindowsGlRuns, EndAsAsked) {
     stbi_image_free(pixels);
   }
   const auto started = std::chrono::steady_clock::now();
-  show = std::make_unique<Program>((p.holdMs >= 0 ? "env LUMEN_TEST_HOLD_MS=" + std::to_string(p.holdMs) : std::string()) +
-                                   " wine '" + WindowsProgram("demo_gl") + "' >out 2>err");
+  const std::string program = p.fromPackage ? "wine ./demo_gl.exe" : "wine '" + WindowsProgram("demo_gl") + "'";
+  show = std::make_unique<Program>("env " + (p.fromPackage ? std::string("-C ") + kPackageFolder + " " : "") +
+                                   (p.holdMs >= 0 ? "LUMEN_TEST_HOLD_MS=" + std::to_string(p.holdMs) : "") + " " + program +
+                                   " >out 2>err");
   WindowInfo window;
   std::istringstream steps(p.steps);
   for (std::string step; steps >> step;) {
@@ -268,6 +298,7 @@ const WindowRun kWindowRuns[] = {
     {.name = "CloseRequest", .steps = "show close"},
     {.name = "EndOfTrack", .steps = "", .holdMs = -1, .trackSeconds = 2},
     {.name = "F1TwiceThenEscape", .steps = "show F1 full F1 show Escape", .holdMs = 145000},
+    {.name = "FromTheReleaseArchive", .steps = "show Escape", .fromPackage = true},
     {.name = "NoPixelFormat", .steps = "box", .status = 255, .serverOptions = "-extension GLX",
      .log = "ERROR: Unable to create window. (ChoosePixelFormat failed)"},
 };
