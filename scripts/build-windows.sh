@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # scripts/build-windows.sh [BUILD_DIR] [cmake options...]: cross-builds the
-# Windows programs (demo_console.exe, demo_render.exe) and their tests into
-# BUILD_DIR (default build-windows/) with MinGW-w64, statically linked.
+# Windows programs (demo_console.exe, demo_gl.exe, demo_render.exe), their
+# tests and the release archive (BUILD_DIR/dist/lumen-gravel-windows-x64.zip)
+# into BUILD_DIR (default build-windows/) with MinGW-w64, statically linked.
 #
 # The show's data comes from a native build (build/, made here if needed):
 # the generators run on this machine and the .exe files embed the same pack
