@@ -68,6 +68,23 @@ uint32_t TextModeRgb(int colour) {
          uint32_t{PaletteByte(colour, 2)};
 }
 
+void AppendPaletteSet(std::string& out) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  out += "\x1b]4";
+  for (int colour = 0; colour < 16; ++colour) {
+    out += ';';
+    AppendDecimal(out, static_cast<uint32_t>(TextModeToAnsi(colour)));
+    out += ";rgb:";
+    const uint32_t rgb = TextModeRgb(colour);
+    for (int shift = 16; shift >= 0; shift -= 8) {
+      out += kHex[(rgb >> (shift + 4)) & 15];
+      out += kHex[(rgb >> shift) & 15];
+      if (shift > 0) out += '/';
+    }
+  }
+  out += '\x07';
+}
+
 void AppendDecimal(std::string& out, uint32_t value) {
   char digits[10];
   int n = 0;

@@ -30,6 +30,12 @@ inline constexpr int TextModeToAnsi(int colour) {
 // Text-mode colour 0..15 as 0xRRGGBB, each channel a PaletteByte.
 uint32_t TextModeRgb(int colour);
 
+// OSC 4 setting terminal colours 0..15 to the text-mode palette, each ANSI
+// colour number to its text-mode colour's TextModeRgb; OSC 104 gives the
+// terminal's own palette back.
+void AppendPaletteSet(std::string& out);
+constexpr const char* kPaletteReset = "\x1b]104\x07";
+
 // Decimal digits of value.
 void AppendDecimal(std::string& out, uint32_t value);
 
