@@ -19,6 +19,10 @@ constexpr Cp437Named kCp437Named[] = {
     {15, 0x263C},    // sun
     {21, 0x00A7},    // section sign
     {29, 0x2194},    // left-right arrow
+    {176, 0x2591},   // light shade
+    {177, 0x2592},   // medium shade
+    {178, 0x2593},   // dark shade
+    {219, 0x2588},   // full block
     {223, 0x2580},   // upper half block
     {250, 0x00B7},   // middle dot
     {255, 0x0020},   // non-breaking blank

@@ -10,7 +10,7 @@
 constexpr uint8_t kCp437UpperHalfBlock = 223;   // U+2580, two colour pixels in one cell
 
 // A code page 437 character as Unicode, for the characters the show uses:
-// the shading set, the upper half block and ASCII; 0 and 255 (blanks) as a
+// the shading set, the shade blocks, the upper half block and ASCII; 0 and 255 (blanks) as a
 // space, '?' for anything else. Two forms of the one mapping: the code point
 // (UTF-16, for a Windows console) and its UTF-8 bytes (for a terminal).
 uint16_t Cp437ToUnicode(uint8_t character);

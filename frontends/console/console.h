@@ -33,8 +33,20 @@ enum class ConsoleColour : uint8_t {
   Ansi16,       // the 16 ANSI colour codes in the terminal's own colours
 };
 
+// The characters a terminal draws the shading marks with (a Windows console
+// draws the code page 437 marks themselves).
+enum class ConsoleGlyphs : uint8_t {
+  Marks,    // the marks of the 8 x 8 font as Unicode, except the sun: its
+            // usual form (U+263C) has less ink in common terminal fonts than
+            // the marks it should outshine, so the fisheye (U+25C9) stands in
+  Blocks,   // space and the light, medium and dark shades and full block
+            // (fixed shares of 0, 1/4, 1/2, 3/4, 1): each mark the one
+            // nearest its coverage in the 8 x 8 font
+};
+
 struct ConsoleOptions {
   ConsoleColour colour = ConsoleColour::Auto;
+  ConsoleGlyphs glyphs = ConsoleGlyphs::Marks;
 };
 
 constexpr const char* kConsoleTitle = "Lumen Gravel - Pelkora 2o14 - https://pelkora.example/";

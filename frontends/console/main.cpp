@@ -26,7 +26,7 @@
 namespace {
 
 const char kUsage[] =
-    "usage: demo_console [--colour=auto|palette|truecolour|16] [--stats]\n"
+    "usage: demo_console [--colour=auto|palette|truecolour|16] [--glyphs=marks|blocks] [--stats]\n"
     "\n"
     "Plays the show in this terminal or console (80 x 50 cells, or scaled to fit\n"
     "in a terminal) with its music track qx3.mp3, read from ./ or ../data/.\n"
@@ -43,6 +43,12 @@ const char kUsage[] =
     "                   auto        palette where the terminal answers a palette\n"
     "                               query, else truecolour where COLORTERM is\n"
     "                               truecolor or 24bit, else 16 (the default)\n"
+    "  --glyphs=SET   the characters a terminal shades with:\n"
+    "                   marks       the 8 x 8 font's marks (dot, bullet, plus,\n"
+    "                               arrow, circles, sun as a fisheye, section sign)\n"
+    "                   blocks      space, light, medium and dark shade and full\n"
+    "                               block, whose ink does not depend on the font\n"
+    "                 (default marks)\n"
     "  --stats        after the show, prints the frames shown and skipped (a\n"
     "                 frame is skipped while the terminal still draws the one\n"
     "                 before), the lag from a frame's music clock reading to the\n"
@@ -117,6 +123,7 @@ class ConsolePorts final : public FrameLoopPorts {
 int main(int argc, char** argv) {
   static const option kOptions[] = {{"help", no_argument, nullptr, 'h'},
                                     {"colour", required_argument, nullptr, 'c'},
+                                    {"glyphs", required_argument, nullptr, 'g'},
                                     {"stats", no_argument, nullptr, 's'},
                                     {nullptr, 0, nullptr, 0}};
   static const struct {
@@ -147,6 +154,14 @@ int main(int argc, char** argv) {
         continue;
       }
       std::fprintf(stderr, "demo_console: unknown colour mode %s\n%s", optarg, kUsage);
+      return 2;
+    }
+    if (c == 'g' && (std::strcmp(optarg, "marks") == 0 || std::strcmp(optarg, "blocks") == 0)) {
+      options.glyphs = optarg[0] == 'm' ? ConsoleGlyphs::Marks : ConsoleGlyphs::Blocks;
+      continue;
+    }
+    if (c == 'g') {
+      std::fprintf(stderr, "demo_console: unknown glyph set %s\n%s", optarg, kUsage);
       return 2;
     }
     std::fprintf(stderr, "demo_console: unknown option %s\n%s", argv[optind - 1], kUsage);

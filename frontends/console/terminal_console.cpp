@@ -118,6 +118,7 @@ struct Terminal {
   int savedStdout = -1;
 
   bool trueColour = false;
+  ConsoleGlyphs glyphs = ConsoleGlyphs::Marks;
   bool answersStatus = false;   // the terminal answered the set-up status request
   uint32_t statusRequested = 0; // frames' status requests sent whole
   std::chrono::steady_clock::time_point requestedAt{};   // the last of them
@@ -457,7 +458,8 @@ void SetUpConsole(const ConsoleOptions& options) {
   }
   WriteAll(t.outputFd, start.data(), start.size());
 
-  t.encoder.Configure(columns, rows, t.trueColour, t.coverage);
+  t.glyphs = options.glyphs;
+  t.encoder.Configure(columns, rows, t.trueColour, t.coverage, t.glyphs);
   t.frame.reserve(kMaxConsoleFrameBytes);
 }
 
@@ -473,7 +475,7 @@ bool PresentConsole(const Cell* cells) {
     int columns = 0;
     int rows = 0;
     TerminalSize(t.outputFd, &columns, &rows);
-    t.encoder.Configure(columns, rows, t.trueColour, t.coverage);
+    t.encoder.Configure(columns, rows, t.trueColour, t.coverage, t.glyphs);
   }
   t.frame.clear();
   t.encoder.EncodeFrame(cells, t.frame);
