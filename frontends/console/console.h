@@ -46,7 +46,7 @@ enum class ConsoleGlyphs : uint8_t {
 
 struct ConsoleOptions {
   ConsoleColour colour = ConsoleColour::Auto;
-  ConsoleGlyphs glyphs = ConsoleGlyphs::Marks;
+  ConsoleGlyphs glyphs = ConsoleGlyphs::Blocks;   // reads closer to the text-mode picture (README)
 };
 
 constexpr const char* kConsoleTitle = "Lumen Gravel - Pelkora 2o14 - https://pelkora.example/";

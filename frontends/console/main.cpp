@@ -48,7 +48,7 @@ const char kUsage[] =
     "                               arrow, circles, sun as a fisheye, section sign)\n"
     "                   blocks      space, light, medium and dark shade and full\n"
     "                               block, whose ink does not depend on the font\n"
-    "                 (default marks)\n"
+    "                 (default blocks)\n"
     "  --stats        after the show, prints the frames shown and skipped (a\n"
     "                 frame is skipped while the terminal still draws the one\n"
     "                 before), the lag from a frame's music clock reading to the\n"
