@@ -295,8 +295,10 @@ void AskPaletteAndStatus(Terminal& t, bool* palette, bool* status) {
 }
 
 // Pending input into key records (and status answers into the parser's
-// count), without blocking.
-void ReadInput(Terminal& t) {
+// count), without blocking. idle: a read that finds nothing tells a lone
+// Escape (only the once-a-frame key poll, so that the rest of a sequence
+// has a frame to arrive).
+void ReadInput(Terminal& t, bool idle) {
   if (t.inputFd < 0) return;
   uint8_t bytes[256];
   size_t total = 0;
@@ -310,7 +312,7 @@ void ReadInput(Terminal& t) {
     total += static_cast<size_t>(n);
     for (ssize_t i = 0; i < n; ++i) t.pendingCount += static_cast<size_t>(t.parser.Feed(bytes[i], t.pending + t.pendingCount));
   }
-  if (total == 0 && t.pendingCount < kPendingKeys) {
+  if (idle && total == 0 && t.pendingCount < kPendingKeys) {
     t.pendingCount += static_cast<size_t>(t.parser.Idle(t.pending + t.pendingCount));
   }
 }
@@ -466,7 +468,7 @@ void SetUpConsole(const ConsoleOptions& options) {
 bool PresentConsole(const Cell* cells) {
   Terminal& t = gTerminal;
   if (!t.setUp) return false;
-  ReadInput(t);
+  ReadInput(t, false);
   if (t.parser.statusReports < t.statusRequested) {
     if (std::chrono::steady_clock::now() - t.requestedAt < std::chrono::milliseconds(kStatusStallMs)) return false;
     t.statusRequested = t.parser.statusReports;   // an answer lost on the way: stop waiting for it
@@ -494,7 +496,7 @@ bool PresentConsole(const Cell* cells) {
 
 size_t PollConsoleKeys(KeyRecord* records, size_t max) {
   Terminal& t = gTerminal;
-  if (t.setUp) ReadInput(t);
+  if (t.setUp) ReadInput(t, true);
   const size_t count = std::min(max, t.pendingCount);
   for (size_t i = 0; i < count; ++i) records[i] = t.pending[i];
   for (size_t i = count; i < t.pendingCount; ++i) t.pending[i - count] = t.pending[i];
