@@ -19,6 +19,10 @@ constexpr Cp437Named kCp437Named[] = {
     {15, 0x263C},    // sun
     {21, 0x00A7},    // section sign
     {29, 0x2194},    // left-right arrow
+    {176, 0x2591},   // light shade
+    {177, 0x2592},   // medium shade
+    {178, 0x2593},   // dark shade
+    {219, 0x2588},   // full block
     {223, 0x2580},   // upper half block
     {250, 0x00B7},   // middle dot
     {255, 0x0020},   // non-breaking blank
@@ -66,6 +70,23 @@ const char* Cp437ToUtf8(uint8_t character) { return kCp437Utf8[character].bytes;
 uint32_t TextModeRgb(int colour) {
   return (uint32_t{PaletteByte(colour, 0)} << 16) | (uint32_t{PaletteByte(colour, 1)} << 8) |
          uint32_t{PaletteByte(colour, 2)};
+}
+
+void AppendPaletteSet(std::string& out) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  out += "\x1b]4";
+  for (int colour = 0; colour < 16; ++colour) {
+    out += ';';
+    AppendDecimal(out, static_cast<uint32_t>(TextModeToAnsi(colour)));
+    out += ";rgb:";
+    const uint32_t rgb = TextModeRgb(colour);
+    for (int shift = 16; shift >= 0; shift -= 8) {
+      out += kHex[(rgb >> (shift + 4)) & 15];
+      out += kHex[(rgb >> shift) & 15];
+      if (shift > 0) out += '/';
+    }
+  }
+  out += '\x07';
 }
 
 void AppendDecimal(std::string& out, uint32_t value) {

@@ -10,7 +10,7 @@
 constexpr uint8_t kCp437UpperHalfBlock = 223;   // U+2580, two colour pixels in one cell
 
 // A code page 437 character as Unicode, for the characters the show uses:
-// the shading set, the upper half block and ASCII; 0 and 255 (blanks) as a
+// the shading set, the shade blocks, the upper half block and ASCII; 0 and 255 (blanks) as a
 // space, '?' for anything else. Two forms of the one mapping: the code point
 // (UTF-16, for a Windows console) and its UTF-8 bytes (for a terminal).
 uint16_t Cp437ToUnicode(uint8_t character);
@@ -29,6 +29,12 @@ inline constexpr int TextModeToAnsi(int colour) {
 
 // Text-mode colour 0..15 as 0xRRGGBB, each channel a PaletteByte.
 uint32_t TextModeRgb(int colour);
+
+// OSC 4 setting terminal colours 0..15 to the text-mode palette, each ANSI
+// colour number to its text-mode colour's TextModeRgb; OSC 104 gives the
+// terminal's own palette back.
+void AppendPaletteSet(std::string& out);
+constexpr const char* kPaletteReset = "\x1b]104\x07";
 
 // Decimal digits of value.
 void AppendDecimal(std::string& out, uint32_t value);

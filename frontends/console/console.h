@@ -17,9 +17,37 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "engine/core/cell.h"
 #include "engine/core/demo_run.h"
+
+// How a terminal shows the 16 text-mode colours (a Windows console always
+// shows its own 16 attribute colours; there only Auto applies).
+enum class ConsoleColour : uint8_t {
+  Auto,         // Palette where the terminal answers a palette query, else
+                // TrueColour where COLORTERM says so, else Ansi16
+  Palette,      // terminal colours 0..15 set to the show's, drawn as Ansi16;
+                // the terminal's own palette given back on every way out
+  TrueColour,   // 24-bit colour codes of the show's colours
+  Ansi16,       // the 16 ANSI colour codes in the terminal's own colours
+};
+
+// The characters a terminal draws the shading marks with (a Windows console
+// draws the code page 437 marks themselves).
+enum class ConsoleGlyphs : uint8_t {
+  Marks,    // the marks of the 8 x 8 font as Unicode, except the sun: its
+            // usual form (U+263C) has less ink in common terminal fonts than
+            // the marks it should outshine, so the fisheye (U+25C9) stands in
+  Blocks,   // space and the light, medium and dark shades and full block
+            // (fixed shares of 0, 1/4, 1/2, 3/4, 1): each mark the one
+            // nearest its coverage in the 8 x 8 font
+};
+
+struct ConsoleOptions {
+  ConsoleColour colour = ConsoleColour::Auto;
+  ConsoleGlyphs glyphs = ConsoleGlyphs::Blocks;   // reads closer to the text-mode picture (README)
+};
 
 constexpr const char* kConsoleTitle = "Lumen Gravel - Pelkora 2o14 - https://pelkora.example/";
 
@@ -31,10 +59,13 @@ bool OpenConsole(const char* programName);
 
 // Takes the console for the show (its previous state saved first) and holds
 // standard output until RestoreConsole.
-void SetUpConsole();
+void SetUpConsole(const ConsoleOptions& options);
 
-// Decodes the 4000 cells and shows them.
-void PresentConsole(const Cell* cells);
+// Decodes the 4000 cells and shows them; false, having written nothing, when
+// the console has not yet taken the previous frame (a terminal that answers
+// status requests and is still drawing it), so that the picture never queues
+// behind the music. The next frame shown then carries every change.
+bool PresentConsole(const Cell* cells);
 
 // Pending key events, read without blocking, as key records in order;
 // writes at most max and keeps the rest for the next call.
@@ -47,5 +78,5 @@ bool ConsoleQuitRequested();
 // output held during the show. Does nothing when nothing is changed.
 void RestoreConsole();
 
-// Bytes the last PresentConsole wrote.
+// Bytes the last PresentConsole that showed a frame wrote.
 size_t ConsoleLastFrameBytes();

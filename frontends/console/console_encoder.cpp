@@ -11,6 +11,9 @@ namespace {
 
 constexpr uint64_t kBlankGlyphFlag = uint64_t{1} << 56;
 constexpr int kOtherClass = kShadeCount;
+constexpr uint8_t kSunGlyph = 15;
+// Space, light, medium and dark shade, full block: 0, 1/4, 1/2, 3/4, 1 of the cell.
+constexpr uint8_t kBlockGlyphs[5] = {' ', 176, 177, 178, 219};
 
 constexpr ConsoleEncoder::TerminalCell MakeTerminalCell(uint8_t glyph, uint32_t foreground,
                                                         uint32_t background) {
@@ -91,7 +94,7 @@ void MeasureGlyphCoverage(const Bitmap& glyphImage, float coverage[kShadeCount])
 }
 
 void ConsoleEncoder::Configure(int terminalColumns, int terminalRows, bool useTrueColour,
-                               const float coverage[kShadeCount]) {
+                               const float coverage[kShadeCount], ConsoleGlyphs glyphs) {
   columns = std::max(terminalColumns, 1);
   rows = std::max(terminalRows, 1);
   trueColour = useTrueColour;
@@ -117,6 +120,15 @@ void ConsoleEncoder::Configure(int terminalColumns, int terminalRows, bool useTr
 
   for (int c = 0; c < kShadeCount; ++c) classCoverage[c] = std::clamp(coverage[c], 0.0f, 1.0f);
   classCoverage[kOtherClass] = kOtherGlyphCoverage;
+  for (int ch = 0; ch < 256; ++ch) glyphText[ch] = Cp437ToUtf8(static_cast<uint8_t>(ch));
+  glyphText[kSunGlyph] = "\u25C9";
+  for (int slot = 0; slot < kShadeCount; ++slot) {
+    shadeGlyph[slot] = ShadeGlyphs[slot];
+    if (glyphs != ConsoleGlyphs::Blocks) continue;
+    // The block whose share (0, 1/4 .. 1) is nearest the mark's coverage.
+    const int step = static_cast<int>(std::lrintf(classCoverage[slot] * 4.0f));
+    shadeGlyph[slot] = kBlockGlyphs[std::clamp(step, 0, 4)];
+  }
   for (int ch = 0; ch < 256; ++ch) {
     const uint8_t glyph = IsBlankGlyph(static_cast<uint8_t>(ch)) ? uint8_t{' '} : static_cast<uint8_t>(ch);
     coverageClass[ch] = kOtherClass;
@@ -154,7 +166,7 @@ ConsoleEncoder::TerminalCell ConsoleEncoder::Wanted(const Cell* cells, int areaX
   const int x = sourceColumn[areaX];
   if (layout == ConsoleLayout::FullSize) {
     const DecodedCell d = DecodeCell(cells[sourceRow[areaY] * kScreenWidth + x]);
-    const uint8_t glyph = DecodedGlyph(d);
+    const uint8_t glyph = d.literal ? static_cast<uint8_t>(d.character) : shadeGlyph[d.shade & 15];
     const uint32_t bg = textColour[(d.attribute >> 4) & 15];
     if (IsBlankGlyph(glyph)) return MakeBlankCell(bg);
     return MakeTerminalCell(glyph, textColour[d.attribute & 15], bg);
@@ -187,7 +199,7 @@ void ConsoleEncoder::AppendCell(std::string& out, TerminalCell cell) {
     }
     out += 'm';
   }
-  out += Cp437ToUtf8(static_cast<uint8_t>((cell >> 48) & 0xFF));
+  out += glyphText[(cell >> 48) & 0xFF];
 }
 
 void ConsoleEncoder::EncodeFrame(const Cell* cells, std::string& out) {

@@ -11,6 +11,7 @@
 
 #include "engine/core/cell.h"
 #include "engine/core/decode.h"
+#include "frontends/console/console.h"
 
 struct Bitmap;
 
@@ -55,6 +56,8 @@ struct ConsoleEncoder {
   uint8_t sourceColumn[kScreenWidth] = {};        // screen column of each area column
   uint8_t sourceRow[kScreenHeight] = {};          // full size: screen row of each area row;
                                                   // half blocks: of each half row (2 per row)
+  uint8_t shadeGlyph[kShadeCount] = {};           // code page 437 character sent per shading slot
+  const char* glyphText[256] = {};                // UTF-8 sent per code page 437 character
   uint8_t coverageClass[256] = {};                // per code page 437 character
   float classCoverage[kCoverageClasses] = {};     // 0..1
   uint32_t textColour[16] = {};                   // full size: text-mode colour as sent
@@ -72,9 +75,10 @@ struct ConsoleEncoder {
   static constexpr int kMaxResentCells = 3;
 
   // Lays the screen out for a terminal of columns x rows (each at least 1;
-  // smaller values count as 1) and schedules a full redraw.
+  // smaller values count as 1), the marks drawn as glyphs asks, and
+  // schedules a full redraw.
   void Configure(int terminalColumns, int terminalRows, bool useTrueColour,
-                 const float coverage[kShadeCount]);
+                 const float coverage[kShadeCount], ConsoleGlyphs glyphs = ConsoleGlyphs::Marks);
   // Appends one frame to out: the synchronised-update start, the changes
   // since the previous frame (all cells after Configure or Invalidate), the
   // synchronised-update end.

@@ -47,6 +47,7 @@ int ConsoleKeyParser::Feed(uint8_t byte, KeyRecord out[2]) {
       if (byte >= 0x20 && byte <= 0x3F) return 0;
       if (byte >= 0x40 && byte <= 0x7E) {
         state = State::Ground;
+        if (byte == 'n') ++statusReports;
         return 0;
       }
       // Not part of a sequence: drop the unfinished one, take the byte anew.

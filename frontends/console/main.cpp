@@ -11,6 +11,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <iterator>
 #include <thread>
 #include <vector>
 
@@ -24,34 +26,57 @@
 namespace {
 
 const char kUsage[] =
-    "usage: demo_console\n"
+    "usage: demo_console [--colour=auto|palette|truecolour|16] [--glyphs=marks|blocks] [--stats]\n"
     "\n"
     "Plays the show in this terminal or console (80 x 50 cells, or scaled to fit\n"
     "in a terminal) with its music track qx3.mp3, read from ./ or ../data/.\n"
     "\n"
     "Keys: Escape quits, m mutes and unmutes the music. Ctrl+C also quits.\n"
     "\n"
-    "With LUMEN_FRAME_STATS=1 in the environment it prints, after the show,\n"
-    "how many frames were late and how many bytes the frames took.\n";
+    "  --colour=MODE  how a terminal shows the show's 16 colours (a Windows\n"
+    "                 console always uses its own 16):\n"
+    "                   palette     sets the terminal's colours 0-15 to the show's\n"
+    "                               and draws with the short 16-colour codes; the\n"
+    "                               terminal's palette is given back at the end\n"
+    "                   truecolour  24-bit colour codes (about twice the bytes)\n"
+    "                   16          the 16 colour codes in the terminal's own colours\n"
+    "                   auto        palette where the terminal answers a palette\n"
+    "                               query, else truecolour where COLORTERM is\n"
+    "                               truecolor or 24bit, else 16 (the default)\n"
+    "  --glyphs=SET   the characters a terminal shades with:\n"
+    "                   marks       the 8 x 8 font's marks (dot, bullet, plus,\n"
+    "                               arrow, circles, sun as a fisheye, section sign)\n"
+    "                   blocks      space, light, medium and dark shade and full\n"
+    "                               block, whose ink does not depend on the font\n"
+    "                 (default blocks)\n"
+    "  --stats        after the show, prints the frames shown and skipped (a\n"
+    "                 frame is skipped while the terminal still draws the one\n"
+    "                 before), the lag from a frame's music clock reading to the\n"
+    "                 end of its write, and the bytes per frame shown\n"
+    "                 (LUMEN_FRAME_STATS=1 in the environment does the same)\n";
 
-// Frame timing and output size, collected only when asked for: how late
-// each frame was shown after its slot on the 16 ms grid, and its bytes.
+using SteadyClock = std::chrono::steady_clock;
+
+// Frames shown and skipped, each shown frame's lag and bytes; collected only
+// when asked for, into storage reserved for the whole show.
 struct FrameStats {
   bool enabled = false;
-  std::vector<uint32_t> lateMs;
+  size_t skipped = 0;
+  std::vector<uint32_t> lagUs;
   std::vector<size_t> bytes;
 
+  template <class T>
+  static T Percentile(std::vector<T> v, size_t percent) {
+    std::sort(v.begin(), v.end());
+    return v[(v.size() - 1) * percent / 100];
+  }
   void Print() const {
-    if (!enabled || lateMs.empty()) return;
-    const size_t late = static_cast<size_t>(
-        std::count_if(lateMs.begin(), lateMs.end(), [](uint32_t ms) { return ms > kFrameMs; }));
-    std::vector<size_t> sorted = bytes;
-    std::sort(sorted.begin(), sorted.end());
+    if (!enabled || lagUs.empty()) return;
     std::fprintf(stderr,
-                 "demo_console: %zu frames, %zu late by more than %u ms (%.2f%%); "
-                 "bytes per frame median %zu, 99th percentile %zu, max %zu\n",
-                 lateMs.size(), late, kFrameMs, 100.0 * static_cast<double>(late) / static_cast<double>(lateMs.size()),
-                 sorted[sorted.size() / 2], sorted[(sorted.size() - 1) * 99 / 100], sorted.back());
+                 "demo_console: %zu frames shown, %zu skipped; lag median %.1f ms, 99th percentile %.1f ms; "
+                 "bytes per frame median %zu, 99th percentile %zu\n",
+                 lagUs.size(), skipped, Percentile(lagUs, 50) / 1000.0, Percentile(lagUs, 99) / 1000.0,
+                 Percentile(bytes, 50), Percentile(bytes, 99));
   }
 };
 
@@ -60,7 +85,7 @@ class ConsolePorts final : public FrameLoopPorts {
   ConsolePorts(MusicPlayer& music, FrameStats& stats) : music_(music), stats_(stats) {}
 
   uint32_t TickMs() override {
-    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    const auto now = SteadyClock::now().time_since_epoch();
     return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
   }
   void SleepMs(uint32_t ms) override {
@@ -69,31 +94,75 @@ class ConsolePorts final : public FrameLoopPorts {
   }
   bool QuitRequested() override { return ConsoleQuitRequested(); }
   void UpdateMusic() override { music_.Update(); }
-  int32_t MusicPosition(uint32_t* positionMs) override { return music_.Position(positionMs); }
+  int32_t MusicPosition(uint32_t* positionMs) override {
+    clockRead_ = SteadyClock::now();
+    return music_.Position(positionMs);
+  }
   void SetMute(bool muted) override { music_.SetMute(muted); }
-  void Present(FrameLoop& loop) override {
-    PresentConsole(TextScreen::Get()->cells);
-    if (stats_.enabled) {
-      stats_.lateMs.push_back(TickMs() - (loop.deadline - kFrameMs));   // the slot began one frame ago
-      stats_.bytes.push_back(ConsoleLastFrameBytes());
+  void Present(FrameLoop&) override {
+    const bool shown = PresentConsole(TextScreen::Get()->cells);
+    if (!stats_.enabled) return;
+    if (!shown) {
+      ++stats_.skipped;
+      return;
     }
+    const auto lag = std::chrono::duration_cast<std::chrono::microseconds>(SteadyClock::now() - clockRead_);
+    stats_.lagUs.push_back(static_cast<uint32_t>(lag.count()));
+    stats_.bytes.push_back(ConsoleLastFrameBytes());
   }
   size_t PollKeys(KeyRecord* records, size_t max) override { return PollConsoleKeys(records, max); }
 
  private:
   MusicPlayer& music_;
   FrameStats& stats_;
+  SteadyClock::time_point clockRead_{};
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  static const option kOptions[] = {{"help", no_argument, nullptr, 'h'}, {nullptr, 0, nullptr, 0}};
+  static const option kOptions[] = {{"help", no_argument, nullptr, 'h'},
+                                    {"colour", required_argument, nullptr, 'c'},
+                                    {"glyphs", required_argument, nullptr, 'g'},
+                                    {"stats", no_argument, nullptr, 's'},
+                                    {nullptr, 0, nullptr, 0}};
+  static const struct {
+    const char* name;
+    ConsoleColour colour;
+  } kColours[] = {{"auto", ConsoleColour::Auto},
+                  {"palette", ConsoleColour::Palette},
+                  {"truecolour", ConsoleColour::TrueColour},
+                  {"16", ConsoleColour::Ansi16}};
+  ConsoleOptions options;
+  FrameStats stats;
+  stats.enabled = std::getenv("LUMEN_FRAME_STATS") != nullptr;
   opterr = 0;   // our own messages
   for (int c; (c = getopt_long(argc, argv, "h", kOptions, nullptr)) != -1;) {
     if (c == 'h') {
       std::fputs(kUsage, stdout);
       return 0;
+    }
+    if (c == 's') {
+      stats.enabled = true;
+      continue;
+    }
+    if (c == 'c') {
+      const auto* known = std::find_if(std::begin(kColours), std::end(kColours),
+                                       [](const auto& k) { return std::strcmp(k.name, optarg) == 0; });
+      if (known != std::end(kColours)) {
+        options.colour = known->colour;
+        continue;
+      }
+      std::fprintf(stderr, "demo_console: unknown colour mode %s\n%s", optarg, kUsage);
+      return 2;
+    }
+    if (c == 'g' && (std::strcmp(optarg, "marks") == 0 || std::strcmp(optarg, "blocks") == 0)) {
+      options.glyphs = optarg[0] == 'm' ? ConsoleGlyphs::Marks : ConsoleGlyphs::Blocks;
+      continue;
+    }
+    if (c == 'g') {
+      std::fprintf(stderr, "demo_console: unknown glyph set %s\n%s", optarg, kUsage);
+      return 2;
     }
     std::fprintf(stderr, "demo_console: unknown option %s\n%s", argv[optind - 1], kUsage);
     return 2;
@@ -108,12 +177,10 @@ int main(int argc, char** argv) {
   ResourceTable::Instance();
   MusicPlayer* music = MusicPlayer::Create();
   music->LoadTrack();
-  SetUpConsole();
+  SetUpConsole(options);
 
-  FrameStats stats;
-  stats.enabled = std::getenv("LUMEN_FRAME_STATS") != nullptr;
   if (stats.enabled) {
-    stats.lateMs.reserve(16384);   // the whole show, so that no frame allocates
+    stats.lagUs.reserve(16384);   // the whole show, so that no frame allocates
     stats.bytes.reserve(16384);
   }
   ConsolePorts ports(*music, stats);

@@ -23,6 +23,16 @@
 // frame, or a write the terminal did not take whole, makes the next frame a
 // full redraw. ConsoleLastFrameBytes counts the frame's bytes, wrapper
 // included.
+//
+// At set-up the terminal is asked, in one go, for colour 0 of its palette
+// (OSC 4), its status (CSI 5 n) and its attributes (CSI c, which every
+// terminal answers, so that the wait ends as soon as that answer is in).
+// A terminal that answers the palette query gets the show's 16 colours in
+// its palette (ConsoleColour::Palette under Auto), given back with OSC 104 in
+// the leave sequence. A terminal that answers the status request gets one at
+// the end of every frame, and the next frame is written only once its
+// answer is in: the terminal has then drawn the frame, so that no frame
+// waits behind another in the terminal's queue.
 #include "frontends/console/console.h"
 
 #include <fcntl.h>
@@ -42,6 +52,7 @@
 #include <string>
 
 #include "engine/resources/bitmap.h"
+#include "frontends/console/ansi.h"
 #include "frontends/console/console_encoder.h"
 #include "frontends/console/key_parser.h"
 
@@ -64,6 +75,10 @@ constexpr size_t kPendingKeys = 512;   // key records held between polls
 constexpr int kWriteStallMs = 100;     // wait for a non-blocking terminal to drain
 constexpr int kSizeReplyMs = 150;      // wait for the answer to the text area size query
 constexpr int kMaxAnsweredSize = 9999; // larger answers (cells) are not believed
+constexpr int kSetUpAnswerMs = 300;    // wait for the answers to the set-up queries
+// A status answer this late (ms) is taken as lost: frames are written again.
+constexpr int kStatusStallMs = 1000;
+constexpr const char* kStatusRequest = "\x1b[5n";
 
 // Faults (and abort) that end the program at once: the terminal is given
 // back, then the signal takes its course as if no handler had been there.
@@ -77,11 +92,13 @@ constexpr const char* kLeaveSequence =
     "\x1b[?25h"     // cursor shown
     "\x1b[?1049l"   // main screen, cursor where it was
     "\x1b[23;0t";   // previous title from the title stack
-// Room for the leave sequence and the largest size given back (two 16-bit
-// counts), so that neither is ever cut short.
-constexpr size_t kLeaveBytes = 80;
-static_assert(std::char_traits<char>::length(kLeaveSequence) + sizeof "\x1b[8;65535;65535t" <= kLeaveBytes,
-              "the leave buffer must hold the sequence and a size request");
+// Room for the leave sequence, the palette reset and the largest size given
+// back (two 16-bit counts), so that none is ever cut short.
+constexpr size_t kLeaveBytes = 96;
+static_assert(std::char_traits<char>::length(kLeaveSequence) + std::char_traits<char>::length(kPaletteReset) +
+                      sizeof "\x1b[8;65535;65535t" <=
+                  kLeaveBytes,
+              "the leave buffer must hold the sequence, a palette reset and a size request");
 
 // Everything the console holds between set-up and restoration. A namespace
 // scope object: built before main, so it outlives the atexit restoration.
@@ -101,6 +118,10 @@ struct Terminal {
   int savedStdout = -1;
 
   bool trueColour = false;
+  ConsoleGlyphs glyphs = ConsoleGlyphs::Marks;
+  bool answersStatus = false;   // the terminal answered the set-up status request
+  uint32_t statusRequested = 0; // frames' status requests sent whole
+  std::chrono::steady_clock::time_point requestedAt{};   // the last of them
   float coverage[kShadeCount] = {};
   ConsoleEncoder encoder;
   std::string frame;
@@ -199,37 +220,101 @@ void InstallCrashHandlers(Terminal& t) {
   }
 }
 
-// The terminal's text area in characters, asked with CSI 18 t (the answer,
-// CSI 8 ; rows ; columns t, arrives on the input); false when no answer
-// comes in time. Keys typed meanwhile are kept for PollConsoleKeys.
-bool AskTextAreaSize(Terminal& t, int* columns, int* rows) {
-  WriteAll(t.outputFd, "\x1b[18t");
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSizeReplyMs);
+// Sends query and reads the input until done(got) finds the whole answer
+// in it or ms pass (or 256 bytes come without one: typing that hides none).
+template <class Done>
+std::string AwaitAnswer(Terminal& t, const char* query, int ms, Done done) {
+  WriteAll(t.outputFd, query);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   std::string got;
-  bool answered = false;
-  for (;;) {
-    const size_t at = got.find("\x1b[8;");
-    int answerRows = 0;
-    int answerColumns = 0;
-    int length = 0;
-    if (at != std::string::npos &&
-        std::sscanf(got.c_str() + at + 4, "%d;%dt%n", &answerRows, &answerColumns, &length) == 2 && length > 0) {
-      got.erase(at, 4 + static_cast<size_t>(length));
-      answered = answerRows > 0 && answerRows <= kMaxAnsweredSize && answerColumns > 0 && answerColumns <= kMaxAnsweredSize;
-      *rows = answerRows;
-      *columns = answerColumns;
-      break;
-    }
+  while (!done(got) && got.size() <= 256) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0 || got.size() > 64) break;   // no answer, or typing that hides none
+    if (left.count() <= 0) break;
     pollfd p{t.inputFd, POLLIN, 0};
     if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
     char bytes[64];
     const ssize_t n = read(t.inputFd, bytes, sizeof bytes);
     if (n > 0) got.append(bytes, static_cast<size_t>(n));
   }
-  for (const char c : got) t.pendingCount += static_cast<size_t>(t.parser.Feed(static_cast<uint8_t>(c), t.pending + t.pendingCount));
+  return got;
+}
+
+// Removes from got the first piece that starts with start and ends with one
+// of the end bytes; false when there is none.
+bool TakeAnswer(std::string& got, const char* start, const char* ends) {
+  const size_t at = got.find(start);
+  if (at == std::string::npos) return false;
+  const size_t end = got.find_first_of(ends, at + std::strlen(start));
+  if (end == std::string::npos) return false;
+  got.erase(at, end + 1 - at);
+  return true;
+}
+
+// Keys typed while an answer was awaited, for PollConsoleKeys.
+void KeepKeys(Terminal& t, const std::string& got) {
+  for (const char c : got) {
+    if (kPendingKeys - t.pendingCount < 2) break;
+    t.pendingCount += static_cast<size_t>(t.parser.Feed(static_cast<uint8_t>(c), t.pending + t.pendingCount));
+  }
+}
+
+// The terminal's text area in characters, asked with CSI 18 t (the answer,
+// CSI 8 ; rows ; columns t, arrives on the input); false when no answer
+// comes in time.
+bool AskTextAreaSize(Terminal& t, int* columns, int* rows) {
+  int answerRows = 0;
+  int answerColumns = 0;
+  int length = 0;
+  const auto parse = [&](const std::string& got) {
+    const size_t at = got.find("\x1b[8;");
+    return at != std::string::npos &&
+           std::sscanf(got.c_str() + at + 4, "%d;%dt%n", &answerRows, &answerColumns, &length) == 2 && length > 0;
+  };
+  std::string got = AwaitAnswer(t, "\x1b[18t", kSizeReplyMs, parse);
+  const bool answered = parse(got) && TakeAnswer(got, "\x1b[8;", "t") && answerRows > 0 &&
+                        answerRows <= kMaxAnsweredSize && answerColumns > 0 && answerColumns <= kMaxAnsweredSize;
+  if (answered) {
+    *rows = answerRows;
+    *columns = answerColumns;
+  }
+  KeepKeys(t, got);
   return answered;
+}
+
+// What the terminal answers: a palette colour (OSC 4 ; 0 ; rgb:... ending in
+// BEL or ST), a status (CSI 0 n); the attributes (CSI ? ... c) end the wait.
+void AskPaletteAndStatus(Terminal& t, bool* palette, bool* status) {
+  std::string got = AwaitAnswer(t, "\x1b]4;0;?\x07\x1b[5n\x1b[c", kSetUpAnswerMs, [](const std::string& g) {
+    const size_t at = g.find("\x1b[?");
+    return at != std::string::npos && g.find('c', at) != std::string::npos;
+  });
+  *palette = TakeAnswer(got, "\x1b]4;", "\x07\\");
+  *status = TakeAnswer(got, "\x1b[0", "n");
+  TakeAnswer(got, "\x1b[?", "c");
+  KeepKeys(t, got);
+}
+
+// Pending input into key records (and status answers into the parser's
+// count), without blocking. idle: a read that finds nothing tells a lone
+// Escape (only the once-a-frame key poll, so that the rest of a sequence
+// has a frame to arrive).
+void ReadInput(Terminal& t, bool idle) {
+  if (t.inputFd < 0) return;
+  uint8_t bytes[256];
+  size_t total = 0;
+  // Each byte makes at most two records; what does not fit stays in the
+  // terminal for the next poll.
+  while (kPendingKeys - t.pendingCount >= 2) {
+    const size_t room = std::min(sizeof bytes, (kPendingKeys - t.pendingCount) / 2);
+    const ssize_t n = read(t.inputFd, bytes, room);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    total += static_cast<size_t>(n);
+    for (ssize_t i = 0; i < n; ++i) t.pendingCount += static_cast<size_t>(t.parser.Feed(bytes[i], t.pending + t.pendingCount));
+  }
+  if (idle && total == 0 && t.pendingCount < kPendingKeys) {
+    t.pendingCount += static_cast<size_t>(t.parser.Idle(t.pending + t.pendingCount));
+  }
 }
 
 // Raw input without echo; signals from Ctrl+C and Ctrl+\ stay on, suspend is off.
@@ -311,7 +396,7 @@ bool OpenConsole(const char* programName) {
   return true;
 }
 
-void SetUpConsole() {
+void SetUpConsole(const ConsoleOptions& options) {
   Terminal& t = gTerminal;
   if (t.setUp) return;
 
@@ -319,7 +404,6 @@ void SetUpConsole() {
   Bitmap* glyphImage = LoadBitmap("textmodechars.png");
   MeasureGlyphCoverage(*glyphImage, t.coverage);
   ReleaseBitmap(glyphImage);
-  t.trueColour = TerminalHasTrueColour();
 
   t.outputFd = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
   if (t.outputFd < 0) return;
@@ -332,6 +416,23 @@ void SetUpConsole() {
   gTaken.store(true);
   EnterRawMode(t);
   HoldStandardOutput(t);
+
+  bool answersPalette = false;
+  if (t.inputFd >= 0) AskPaletteAndStatus(t, &answersPalette, &t.answersStatus);
+  ConsoleColour colour = options.colour;
+  if (colour == ConsoleColour::Auto) {
+    colour = answersPalette ? ConsoleColour::Palette
+             : TerminalHasTrueColour() ? ConsoleColour::TrueColour
+                                       : ConsoleColour::Ansi16;
+  }
+  t.trueColour = colour == ConsoleColour::TrueColour;
+  std::string start;
+  if (colour == ConsoleColour::Palette) {
+    // The reset goes into the leave sequence before the palette changes.
+    t.leaveSize += static_cast<size_t>(
+        std::snprintf(t.leave + t.leaveSize, sizeof t.leave - t.leaveSize, "%s", kPaletteReset));
+    AppendPaletteSet(start);
+  }
 
   gResized.store(false);
   int columns = 0;
@@ -347,7 +448,6 @@ void SetUpConsole() {
     t.leaveSize += static_cast<size_t>(std::snprintf(t.leave + t.leaveSize, sizeof t.leave - t.leaveSize,
                                                      "\x1b[8;%d;%dt", oldRows, oldColumns));
   }
-  std::string start;
   start += "\x1b[?1049h";                 // alternate screen
   start += "\x1b[22;0t";                  // push icon name and title
   start += "\x1b]0;";
@@ -360,45 +460,43 @@ void SetUpConsole() {
   }
   WriteAll(t.outputFd, start.data(), start.size());
 
-  t.encoder.Configure(columns, rows, t.trueColour, t.coverage);
+  t.glyphs = options.glyphs;
+  t.encoder.Configure(columns, rows, t.trueColour, t.coverage, t.glyphs);
   t.frame.reserve(kMaxConsoleFrameBytes);
 }
 
-void PresentConsole(const Cell* cells) {
+bool PresentConsole(const Cell* cells) {
   Terminal& t = gTerminal;
-  if (!t.setUp) return;
+  if (!t.setUp) return false;
+  ReadInput(t, false);
+  if (t.parser.statusReports < t.statusRequested) {
+    if (std::chrono::steady_clock::now() - t.requestedAt < std::chrono::milliseconds(kStatusStallMs)) return false;
+    t.statusRequested = t.parser.statusReports;   // an answer lost on the way: stop waiting for it
+  }
   if (gResized.exchange(false)) {
     int columns = 0;
     int rows = 0;
     TerminalSize(t.outputFd, &columns, &rows);
-    t.encoder.Configure(columns, rows, t.trueColour, t.coverage);
+    t.encoder.Configure(columns, rows, t.trueColour, t.coverage, t.glyphs);
   }
   t.frame.clear();
   t.encoder.EncodeFrame(cells, t.frame);
-  // Part of a frame leaves the screen unknown.
-  if (!WriteAll(t.outputFd, t.frame.data(), t.frame.size())) t.encoder.Invalidate();
+  if (t.answersStatus) t.frame += kStatusRequest;
+  if (WriteAll(t.outputFd, t.frame.data(), t.frame.size())) {
+    if (t.answersStatus) {
+      t.statusRequested = t.parser.statusReports + 1;
+      t.requestedAt = std::chrono::steady_clock::now();
+    }
+  } else {
+    t.encoder.Invalidate();   // part of a frame leaves the screen unknown
+  }
   t.lastFrameBytes = t.frame.size();
+  return true;
 }
 
 size_t PollConsoleKeys(KeyRecord* records, size_t max) {
   Terminal& t = gTerminal;
-  if (t.setUp && t.inputFd >= 0) {
-    uint8_t bytes[256];
-    size_t total = 0;
-    // Each byte makes at most two records; what does not fit stays in the
-    // terminal for the next poll.
-    while (kPendingKeys - t.pendingCount >= 2) {
-      const size_t room = std::min(sizeof bytes, (kPendingKeys - t.pendingCount) / 2);
-      const ssize_t n = read(t.inputFd, bytes, room);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      total += static_cast<size_t>(n);
-      for (ssize_t i = 0; i < n; ++i) t.pendingCount += static_cast<size_t>(t.parser.Feed(bytes[i], t.pending + t.pendingCount));
-    }
-    if (total == 0 && t.pendingCount < kPendingKeys) {
-      t.pendingCount += static_cast<size_t>(t.parser.Idle(t.pending + t.pendingCount));
-    }
-  }
+  if (t.setUp) ReadInput(t, true);
   const size_t count = std::min(max, t.pendingCount);
   for (size_t i = 0; i < count; ++i) records[i] = t.pending[i];
   for (size_t i = count; i < t.pendingCount; ++i) t.pending[i - count] = t.pending[i];

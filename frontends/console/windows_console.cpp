@@ -312,7 +312,7 @@ bool OpenConsole(const char* programName) {
   return true;
 }
 
-void SetUpConsole() {
+void SetUpConsole(const ConsoleOptions&) {
   Console& c = gConsole;
   if (!c.opened || c.setUp) return;
   c.in = ConsoleInput();
@@ -345,9 +345,9 @@ void SetUpConsole() {
   SetConsoleCursorInfo(c.out, &hidden);
 }
 
-void PresentConsole(const Cell* cells) {
+bool PresentConsole(const Cell* cells) {
   Console& c = gConsole;
-  if (!c.setUp) return;
+  if (!c.setUp) return false;
   for (int i = 0; i < kScreenCells; ++i) {
     const DecodedCell d = DecodeCell(cells[i]);
     c.image[i].Char.UnicodeChar = static_cast<WCHAR>(Cp437ToUnicode(DecodedGlyph(d)));
@@ -359,6 +359,7 @@ void PresentConsole(const Cell* cells) {
   SMALL_RECT area{0, 0, kScreenWidth - 1, kScreenHeight - 1};
   WriteConsoleOutputW(c.out, c.image, COORD{kScreenWidth, kScreenHeight}, COORD{0, 0}, &area);
   c.lastFrameBytes = sizeof c.image;
+  return true;   // the block write returns once the console holds the frame
 }
 
 size_t PollConsoleKeys(KeyRecord* records, size_t max) {

@@ -1,4 +1,5 @@
-// For the terminal tests: takes the terminal as demo_console does, shows a
+// For the terminal tests: takes the terminal as demo_console does (with the
+// show's palette), shows a
 // frame, and at the first key fails as a resource that cannot be read would
 // end the show (exit code 255).
 #include <unistd.h>
@@ -12,7 +13,7 @@
 int main() {
   if (!OpenConsole("console_probe")) return 1;
   ResourceTable::Instance();
-  SetUpConsole();
+  SetUpConsole({.colour = ConsoleColour::Palette});
   const std::vector<Cell> cells(kScreenCells, MakeLiteralCell('#', 0x1E));
   KeyRecord key;
   do {

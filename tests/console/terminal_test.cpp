@@ -1,11 +1,14 @@
 // demo_console in a real terminal (a tmux pane), ended every way it can end;
-// and the terminal layer's recovery from a frame the terminal took only part of.
+// and the terminal layer's recovery from a frame the terminal took only part
+// of, and its wait for the terminal's answer before the next frame.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <random>
 #include <thread>
@@ -51,6 +54,7 @@ struct WayOut {
   int signal = 0, status = 0;
   const char* message = nullptr;   // on the main screen afterwards
   const char* launch = "";
+  const char* args = "";           // of the program; --colour=palette: the palette must be given back
   const char* program = DEMO_CONSOLE_PATH;
 };
 
@@ -78,8 +82,11 @@ TEST_P(DemoConsoleEnds, WithTheTerminalGivenBack) {
   else std::ofstream("qx3.mp3") << std::string(5000, 'x');
   TmuxPane pane(std::string("ulimit -c 0\ntrap '' INT QUIT\nprintf '\\033]2;") + kTitleBefore +
                     "\\007'\nstty -g > modes.before\n" + (p.trueColour ? "export COLORTERM=truecolor\n" : "unset COLORTERM\n") +
-                    p.launch + " SDL_AUDIODRIVER=dummy sh -c 'echo $$ > pid; exec \"$0\"' '" + p.program + "'\n" +
-                    "code=$?\nstty -g > modes.after\necho $code > status.part\nmv status.part status\nexec sleep 600\n",
+                    p.launch + " SDL_AUDIODRIVER=dummy sh -c 'echo $$ > pid; exec \"$0\" " + p.args + "' '" + p.program + "'\n" +
+                    "code=$?\nstty -g > modes.after\n"
+                    // tmux answers a palette query only for a colour set in the pane
+                    "stty raw -echo min 0 time 5\nprintf '\\033]4;4;?\\007\\033[c'\ndd bs=1 count=99 > palette 2>/dev/null\n"
+                    "echo $code > status.part\nmv status.part status\nexec sleep 600\n",
                 p.columns, p.rows);
   const auto modes = [&] { return pane.Format("#{alternate_on} #{cursor_flag} #{wrap_flag} #{pane_title}"); };
   std::string err;
@@ -101,6 +108,7 @@ TEST_P(DemoConsoleEnds, WithTheTerminalGivenBack) {
   EXPECT_EQ(modes(), std::string("0 1 1 ") + kTitleBefore);
   EXPECT_NE(ReadText("modes.before"), "");
   EXPECT_EQ(ReadText("modes.before"), ReadText("modes.after"));
+  EXPECT_EQ(ReadText("palette").find("]4;"), std::string::npos) << ReadText("palette");
   EXPECT_EQ(ReadText("out"), "");   // redirected: not one byte of terminal set-up
   EXPECT_TRUE(p.message == nullptr ||
               WaitUntil([&] { return (err = pane.Run("capture-pane -p -t pane")).find(p.message) != std::string::npos; }))
@@ -108,12 +116,12 @@ TEST_P(DemoConsoleEnds, WithTheTerminalGivenBack) {
 }
 
 const WayOut kWaysOut[] = {
-    {.name = "ResizesThenEscape", .columns = 100, .rows = 60, .resizes = true, .keys = "Escape"},
-    {.name = "CtrlC", .keys = "C-c"},
+    {.name = "ResizesThenEscape", .columns = 100, .rows = 60, .resizes = true, .keys = "Escape", .args = "--colour=palette"},
+    {.name = "CtrlC", .keys = "C-c", .args = "--colour=palette"},
     {.name = "CtrlBackslash", .rows = 24, .trueColour = true, .keys = "'C-\\'"},
-    {.name = "Sigterm", .trueColour = true, .signal = SIGTERM},
+    {.name = "Sigterm", .trueColour = true, .signal = SIGTERM, .args = "--colour=palette"},
     {.name = "SighupAt33x17", .columns = 33, .rows = 17, .signal = SIGHUP},
-    {.name = "Sigsegv", .trueColour = true, .signal = SIGSEGV, .status = Crashed(SIGSEGV)},
+    {.name = "Sigsegv", .signal = SIGSEGV, .status = Crashed(SIGSEGV), .args = "--colour=palette"},
     {.name = "SigbusAt60x20", .columns = 60, .rows = 20, .signal = SIGBUS, .status = Crashed(SIGBUS)},
     {.name = "Sigfpe", .signal = SIGFPE, .status = Crashed(SIGFPE)},
     {.name = "Sigill", .trueColour = true, .signal = SIGILL, .status = Crashed(SIGILL)},
@@ -124,7 +132,8 @@ const WayOut kWaysOut[] = {
     {.name = "OutputRedirected", .status = 1, .message = "demo_console: standard output is not a terminal", .launch = ">out"},
     {.name = "EndOfTrack", .trueColour = true, .trackSeconds = 1.5},
     {.name = "BadMusic", .trueColour = true, .trackSeconds = 0, .status = 255, .message = "holds no MPEG audio stream"},
-    // The probe fails as a missing resource would, once it has the terminal.
+    // The probe fails as a missing resource would, once it has the terminal
+    // (and has set the palette).
     {.name = "FailureDuringTheShow", .trueColour = true, .keys = "x", .status = 255,
      .message = "resource \"probe.png\" not found", .program = CONSOLE_PROBE_PATH}};
 INSTANTIATE_TEST_SUITE_P(Console, DemoConsoleEnds, ::testing::ValuesIn(kWaysOut),
@@ -133,7 +142,10 @@ INSTANTIATE_TEST_SUITE_P(Console, DemoConsoleEnds, ::testing::ValuesIn(kWaysOut)
 // A frame the terminal takes only part of (a pty nobody reads, written
 // non-blocking, so the write gives up after a stall) is followed by a whole
 // frame, as a fresh encoder makes it, not by the changes since the cut one.
-TEST(TerminalLayer, ACutFrameIsFollowedByAFullRedraw) {
+// A terminal that answers status requests gets no frame while the last
+// one's request is unanswered; the frame after the answer carries every
+// change since the last frame written.
+TEST(TerminalLayer, CutAndUnansweredFrames) {
   const int master = posix_openpt(O_RDWR | O_NOCTTY);
   ASSERT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
   const winsize size{50, 80, 0, 0};
@@ -143,19 +155,27 @@ TEST(TerminalLayer, ACutFrameIsFollowedByAFullRedraw) {
   for (const int fd : {0, 1}) dup2(slave, fd);
   setenv("TERM", "xterm", 1);
   setenv("COLORTERM", "truecolor", 1);
-  std::vector<Cell> screen(kScreenCells);
+  std::vector<Cell> screen(kScreenCells), next(kScreenCells);
   std::mt19937 rng(7);
   for (Cell& c : screen) c = MakeLiteralCell('#', rng() & 0xFF);   // colours change at almost every cell
+  for (Cell& c : next) c = MakeLiteralCell('%', rng() & 0xFF);
+  // The answers to the set-up queries, there before they are asked: a
+  // status and the attributes, no palette colour.
+  const auto answer = [&](const char* bytes) { return write(master, bytes, strlen(bytes)) == ssize_t(strlen(bytes)); };
+  ASSERT_TRUE(answer("\x1b[0n\x1b[?1;2c"));
   ASSERT_TRUE(OpenConsole("test"));
   ResourceTable::Instance();
-  SetUpConsole();
-  PresentConsole(screen.data());
+  SetUpConsole({});
+  EXPECT_TRUE(PresentConsole(screen.data()));
   std::string all;
   std::thread reader([&] {
     char bytes[4096];
     for (ssize_t n; (n = read(master, bytes, sizeof bytes)) > 0;) all.append(bytes, static_cast<size_t>(n));
   });
-  PresentConsole(screen.data());
+  EXPECT_TRUE(PresentConsole(screen.data()));
+  EXPECT_FALSE(PresentConsole(next.data()));
+  ASSERT_TRUE(answer("\x1b[0n"));
+  EXPECT_TRUE(WaitUntil([&] { return PresentConsole(next.data()); }));
   RestoreConsole();
   dup2(savedIn, 0);
   dup2(savedOut, 1);
@@ -164,9 +184,12 @@ TEST(TerminalLayer, ACutFrameIsFollowedByAFullRedraw) {
   ConsoleEncoder fresh;
   const float coverage[kShadeCount] = {};   // not used at full size
   fresh.Configure(80, 50, true, coverage);
-  std::string frame;
-  fresh.EncodeFrame(screen.data(), frame);
-  const size_t whole = all.find(frame);   // not the first frame: that one was cut
+  std::string frames;
+  fresh.EncodeFrame(screen.data(), frames);
+  frames += "\x1b[5n";
+  fresh.EncodeFrame(next.data(), frames);
+  frames += "\x1b[5n\x1b[?2026l";   // then the leave sequence
+  const size_t whole = all.find(frames);   // not the first frame: that one was cut
   EXPECT_TRUE(whole != std::string::npos && whole > all.find(kSyncBegin)) << all.size() << " bytes";
 }
 
