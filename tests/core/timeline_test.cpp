@@ -1,6 +1,6 @@
 // The timeline's rules with effects made here (which effects play, the
-// cross-fade, the dark red when none does) and the real programme's opening
-// and closing frames.
+// cross-fade, the dark red when none does) and the ending's level course (the
+// real programme's opening and closing frames: show_digests_test.cpp).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -63,32 +63,6 @@ TEST(Timeline, ActiveEffectsAndCrossFades) {
     RenderFrame(c.ms);
     for (int i = 0; i < kScreenCells; ++i) ASSERT_EQ(screen->cells[i], c.expected) << "case " << &c - cases;
   }
-  TearDownShow();
-  ResourceTable::Release();
-  TextScreen::Release();
-}
-
-// The real programme and data: dark at the start, the ending's uniform
-// level, dark red once the show is over.
-TEST(ShowProgramme, OpeningAndClosingFrames) {
-  TextScreen* screen = TextScreen::Get();
-  BuildShow();
-
-  RenderFrame(0);
-  for (int i = 0; i < kScreenCells; ++i) ASSERT_EQ(screen->cells[i], kCellDark) << i;
-
-  // 1100 ms into the ending: one uniform level 32 before finishing.
-  RenderFrame(188100);
-  uint32_t brightest = 0;
-  for (int i = 0; i < kScreenCells; ++i) {
-    ASSERT_EQ(screen->cells[i] & 0xFFFF00FFu, kCellDark & 0xFFFF00FFu);
-    brightest = std::max(brightest, CellLevel(screen->cells[i]));
-  }
-  EXPECT_GE(brightest, 32u);   // the vignette keeps the middle, the glow adds
-
-  RenderFrame(200001);
-  for (int i = 0; i < kScreenCells; ++i) ASSERT_EQ(screen->cells[i], kCellNoEffect);
-
   TearDownShow();
   ResourceTable::Release();
   TextScreen::Release();

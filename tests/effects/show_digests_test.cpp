@@ -3,8 +3,11 @@
 // them. Recorded once the checks of this folder passed against the reference
 // values; a change here means a frame changed and must be explained (an
 // effect, the mesh pipeline, the bloom, the finishing, the effect cross-faded
-// with, or one of the show's images and meshes).
+// with, or one of the show's images and meshes). The first frame and the one
+// after the show are uniform screens whose digests are worked out here.
 #include <gtest/gtest.h>
+
+#include <vector>
 
 #include "engine/core/text_screen.h"
 #include "engine/core/timeline.h"
@@ -12,8 +15,14 @@
 
 namespace {
 
+uint32_t UniformDigest(Cell word) {
+  const std::vector<Cell> cells(kScreenCells, word);
+  return CellsDigest(cells.data());
+}
+
 TEST(WholeShow, FinishedFrameDigests) {
   const std::pair<uint32_t, uint32_t> expected[] = {   // demo ms, digest
+      {0, UniformDigest(kCellDark)},   // the logo: dark everywhere
       {2000, 1144788982u},     // dark logo to skull, half way: the noise fading in
       {5000, 1623281984u},     // the emblem's face, entering from the left
       {9500, 330285689u},      // its face again, glowing eyes
@@ -40,6 +49,8 @@ TEST(WholeShow, FinishedFrameDigests) {
       {159500, 1906577695u},   // twister
       {170000, 3218148582u},
       {186000, 3338398155u},
+      {188100, 3086945520u},   // the ending, 1100 ms in: a uniform level under the vignette and the glow
+      {200001, UniformDigest(kCellNoEffect)},   // after the show: no effect, not finished
   };
   TextScreen* screen = TextScreen::Get();
   BuildShow();

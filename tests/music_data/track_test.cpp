@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <numbers>
 #include <vector>
 
+#include "tools/music/dsp.h"
 #include "tools/music/loudness.h"
 #include "tools/music/track.h"
 
@@ -35,24 +35,15 @@ double LevelDb(double from, double to) {
 
 // Levels in dB of the mid signal of [from, from + 2 s) in three bands: below
 // 150 Hz (kick, bass), 150 Hz..3 kHz (chords, melody), above 3 kHz (hats,
-// noise); second-order Butterworth sections run in from 0.2 s before.
+// noise); the synthesiser's Butterworth filters (q 0.707) run in from 0.2 s before.
 std::array<double, 3> BandLevels(double from) {
-  struct Section {
-    double b0, b1, b2, a1, a2, x1 = 0, x2 = 0, y1 = 0, y2 = 0;
-    Section(double hz, double k) {  // k = 1 lowpass, -1 highpass
-      const double w = 2.0 * std::numbers::pi * hz / kSampleRate, c = std::cos(w), a0 = 1.0 + std::sin(w) / std::sqrt(2.0);
-      b0 = b2 = (1.0 - k * c) / 2.0 / a0, b1 = k * (1.0 - k * c) / a0, a1 = -2.0 * c / a0, a2 = (2.0 - a0) / a0;
-    }
-    double operator()(double x) {
-      const double y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
-      x2 = x1, x1 = x, y2 = y1, y1 = y;
-      return y;
-    }
-  } low(150.0, 1), midHigh(150.0, -1), midLow(3000.0, 1), high(3000.0, -1);
+  Svf low, midLow, high;
+  low.Set(150.0, 0.707), midLow.Set(3000.0, 0.707), high.Set(3000.0, 0.707);
   std::array<double, 3> sums{};
   for (size_t i = Frame(from - 0.2); i < Frame(from + 2.0); ++i) {
-    const double m = 0.5 * (WholeTrack()[2 * i] + WholeTrack()[2 * i + 1]);
-    const double bands[3] = {low(m), midLow(midHigh(m)), high(m)};
+    const float m = 0.5f * (WholeTrack()[2 * i] + WholeTrack()[2 * i + 1]);
+    const Svf::Out below = low.Process(m);
+    const double bands[3] = {below.low, midLow.Process(below.high).low, high.Process(m).high};
     for (int b = 0; b < 3 && i >= Frame(from); ++b) sums[b] += bands[b] * bands[b];
   }
   for (double& s : sums) s = 10.0 * std::log10(s / Frame(2.0) + 1e-30);

@@ -20,11 +20,12 @@ TEST(FixedMul, FloorOfTheWideProductWrappedTo32Bits) {
 }
 
 TEST(Matrix3, RotationEntries) {
-  // sin x, y, z = 0.25, 0.5, -0.125; cos x, y, z = 0.75, 0.375, -1.0: every
-  // entry's nesting gives a different exact value.
+  // sin x, y, z = 0.7, -0.2, -0.1; cos x, y, z = 0.4, 0.65, -0.8, each to the
+  // nearest 65536th: the nested entries (m3, m4, m6, m7) come out different
+  // in any other nesting.
   Matrix3 r;
-  BuildRotation(r, 0x4000, 0x8000, -0x2000, 0xC000, 0x6000, -0x10000);
-  const int32_t rotation[9] = {-0x6000, -0xC00, -0x8000, -0x800, -0xC400, 0x1800, -0x6800, 0x3400, 0x4800};
+  BuildRotation(r, 0xB333, -0x3333, -0x199A, 0x6666, 0xA666, -0xCCCD);
+  const int32_t rotation[9] = {-34079, -4261, 13107, 9961, -20056, 29818, -395, 37224, 17038};
   for (int i = 0; i < 9; ++i) EXPECT_EQ(r.m[i], rotation[i]) << i;
 }
 
