@@ -64,7 +64,8 @@ void SetUpConsole(const ConsoleOptions& options);
 // Decodes the 4000 cells and shows them; false, having written nothing, when
 // the console has not yet taken the previous frame (a terminal that answers
 // status requests and is still drawing it), so that the picture never queues
-// behind the music. The next frame shown then carries every change.
+// behind the music. The next frame shown then carries every change (on a
+// slow terminal, within a budget of bytes: the rest over the frames after).
 bool PresentConsole(const Cell* cells);
 
 // Pending key events, read without blocking, as key records in order;

@@ -202,23 +202,38 @@ void ConsoleEncoder::AppendCell(std::string& out, TerminalCell cell) {
   out += glyphText[(cell >> 48) & 0xFF];
 }
 
-void ConsoleEncoder::EncodeFrame(const Cell* cells, std::string& out) {
+bool ConsoleEncoder::EncodeFrame(const Cell* cells, std::string& out, size_t maxBytes) {
+  const size_t frameStart = out.size();
   out += kSyncBegin;
   if (redraw) {
     // Default colours first: the cleared margins of a large terminal stay plain.
     out += "\x1b[0m\x1b[2J";
+    std::fill(shown.begin(), shown.end(), TerminalCell{0});
+    redraw = false;
+    nextRow = 0;
   }
-  for (int ay = 0; ay < areaRows; ++ay) {
+  // A cell is sent only while the worst a cell can cost still fits before the end.
+  const size_t syncEndBytes = std::char_traits<char>::length(kSyncEnd);
+  const size_t cellLimit = maxBytes > syncEndBytes + kMaxConsoleCellBytes ? maxBytes - syncEndBytes - kMaxConsoleCellBytes : 0;
+  bool complete = true;
+  for (int i = 0; i < areaRows && complete; ++i) {
+    const int ay = (nextRow + i) % areaRows;
     const TerminalCell* rowShown = shown.data() + static_cast<size_t>(ay) * areaColumns;
     for (int ax = 0; ax < areaColumns; ++ax) {
       const TerminalCell want = Wanted(cells, ax, ay);
-      if (!redraw && want == rowShown[ax]) continue;
+      if (want == rowShown[ax]) continue;
+      if (out.size() - frameStart > cellLimit) {
+        nextRow = ay;
+        complete = false;
+        break;
+      }
 
       const int x = left + ax;
       const int y = top + ay;
       if (x != cursorX || y != cursorY) {
         // A skip of a few cells on this row can cost fewer bytes sent again
-        // (what they show already) than jumped over: try, keep the shorter.
+        // (what they show already: skipped, so sent) than jumped over: try,
+        // keep the shorter.
         bool resent = false;
         if (y == cursorY && cursorX >= 0 && x > cursorX && x - cursorX <= kMaxResentCells) {
           const size_t mark = out.size();
@@ -243,7 +258,6 @@ void ConsoleEncoder::EncodeFrame(const Cell* cells, std::string& out) {
       cursorY = cursorX < 0 ? -1 : y;
     }
   }
-  redraw = false;
   out += kSyncEnd;
+  return complete;
 }
-

@@ -63,8 +63,10 @@ struct ConsoleEncoder {
   uint32_t textColour[16] = {};                   // full size: text-mode colour as sent
   std::vector<uint32_t> mixedColour;              // half blocks: [attribute * classes + class]
 
-  std::vector<TerminalCell> shown;   // what the terminal shows, area cells row-major
+  std::vector<TerminalCell> shown;   // what the terminal shows, area cells row-major;
+                                     // 0 (never wanted) for a cell cleared and not yet sent
   bool redraw = true;                // next frame clears and sends every cell
+  int nextRow = 0;                   // area row the next frame's changes start from
   int cursorX = -1;                  // terminal cell of the cursor, -1 unknown
   int cursorY = -1;
   uint32_t sgrForeground = kUnknownColour;
@@ -81,8 +83,12 @@ struct ConsoleEncoder {
                  const float coverage[kShadeCount], ConsoleGlyphs glyphs = ConsoleGlyphs::Marks);
   // Appends one frame to out: the synchronised-update start, the changes
   // since the previous frame (all cells after Configure or Invalidate), the
-  // synchronised-update end.
-  void EncodeFrame(const Cell* cells, std::string& out);
+  // synchronised-update end. The frame takes at most maxBytes (the wrapper
+  // and a redraw's clear, 24 bytes, always go): changes that do not fit
+  // stay changes for the next frame, which starts from the row this one
+  // stopped in, so that a run of cut frames goes round the whole area.
+  // False when changes were left out.
+  bool EncodeFrame(const Cell* cells, std::string& out, size_t maxBytes = SIZE_MAX);
   // The next frame redraws everything (the terminal's content is unknown).
   void Invalidate();
   // The terminal cell that area cell (areaX, areaY) should show for cells.
@@ -91,11 +97,12 @@ struct ConsoleEncoder {
   void AppendCell(std::string& out, TerminalCell cell);
 };
 
+// Bytes one changed cell can take at most: a cursor position (up to 14
+// bytes), two 24-bit colours (36) and a glyph (3).
+constexpr size_t kMaxConsoleCellBytes = 56;
 // Bytes a frame of any layout can take at most (the area is at most 80 x 50
-// cells), for reserving the output once: per cell a cursor position (up to
-// 14 bytes), two 24-bit colours (36) and a glyph (3); per frame the wrapper
-// and the clear.
-constexpr size_t kMaxConsoleFrameBytes = size_t{kScreenCells} * 56 + 64;
+// cells), for reserving the output once: every cell, the wrapper and the clear.
+constexpr size_t kMaxConsoleFrameBytes = size_t{kScreenCells} * kMaxConsoleCellBytes + 64;
 
 constexpr const char* kSyncBegin = "\x1b[?2026h";   // synchronised update (private mode 2026)
 constexpr const char* kSyncEnd = "\x1b[?2026l";

@@ -33,6 +33,16 @@
 // the end of every frame, and the next frame is written only once its
 // answer is in: the terminal has then drawn the frame, so that no frame
 // waits behind another in the terminal's queue.
+//
+// A slow terminal also gets frames it can take within a frame period: the
+// time from the start of a frame's write to its answer gives the terminal's
+// drain rate (bytes per second, smoothed), and a frame then carries at
+// most a frame period's worth of it (never under kMinFrameBudget); the
+// cells left out go in the following frames. Else a large frame would hold
+// the show in write() for several frame periods, as a pty takes only a few
+// KB ahead of its reader. The answer is seen only at the next frame, so a
+// frame answered there says only that the terminal kept up: the estimate
+// then grows, a cut frame at a time, until the budget no longer binds.
 #include "frontends/console/console.h"
 
 #include <fcntl.h>
@@ -79,6 +89,12 @@ constexpr int kSetUpAnswerMs = 300;    // wait for the answers to the set-up que
 // A status answer this late (ms) is taken as lost: frames are written again.
 constexpr int kStatusStallMs = 1000;
 constexpr const char* kStatusRequest = "\x1b[5n";
+// The smallest frame budget (bytes), so that a frame always makes progress.
+constexpr size_t kMinFrameBudget = 2048;
+// Weight of a new drain rate measurement in the smoothed rate (0..1).
+constexpr double kDrainSmoothing = 0.25;
+// Growth of the drain rate each time the terminal keeps up with a cut frame.
+constexpr double kDrainGrowth = 1.125;
 
 // Faults (and abort) that end the program at once: the terminal is given
 // back, then the signal takes its course as if no handler had been there.
@@ -122,6 +138,15 @@ struct Terminal {
   bool answersStatus = false;   // the terminal answered the set-up status request
   uint32_t statusRequested = 0; // frames' status requests sent whole
   std::chrono::steady_clock::time_point requestedAt{};   // the last of them
+  // The frame carrying the last status request: when its write began, its
+  // bytes, whether it left changes out, and the last frame skipped for it.
+  std::chrono::steady_clock::time_point writeBegan{};
+  size_t writeBytes = 0;
+  bool writeCut = false;
+  bool measured = true;       // its answer has been taken into drainRate
+  bool skippedForIt = false;
+  std::chrono::steady_clock::time_point skippedAt{};
+  double drainRate = 0.0;     // bytes per second the terminal draws; 0: not measured, or fast
   float coverage[kShadeCount] = {};
   ConsoleEncoder encoder;
   std::string frame;
@@ -367,6 +392,24 @@ void ReplayStandardOutput(Terminal& t) {
   t.held = nullptr;
 }
 
+// The answer to the last frame's status request came in before now. When
+// frames were skipped for it, it came between the last of them and now (the
+// middle is taken): a measurement. Else the terminal drew the frame within
+// the frame period it had.
+void MeasureDrain(Terminal& t, std::chrono::steady_clock::time_point now) {
+  t.measured = true;
+  if (t.skippedForIt) {
+    const double seconds = std::chrono::duration<double>(t.skippedAt - t.writeBegan).count() +
+                           0.5 * std::chrono::duration<double>(now - t.skippedAt).count();
+    const double rate = static_cast<double>(t.writeBytes) / seconds;
+    t.drainRate = t.drainRate > 0.0 ? t.drainRate + kDrainSmoothing * (rate - t.drainRate) : rate;
+  } else if (t.writeCut) {
+    t.drainRate *= kDrainGrowth;
+  }
+  // Fast enough for any frame within a frame period: no budget.
+  if (t.drainRate * kFrameMs / 1000.0 > static_cast<double>(kMaxConsoleFrameBytes)) t.drainRate = 0.0;
+}
+
 void RestoreAtExit() { RestoreConsole(); }
 
 }  // namespace
@@ -469,10 +512,17 @@ bool PresentConsole(const Cell* cells) {
   Terminal& t = gTerminal;
   if (!t.setUp) return false;
   ReadInput(t, false);
+  const auto now = std::chrono::steady_clock::now();
   if (t.parser.statusReports < t.statusRequested) {
-    if (std::chrono::steady_clock::now() - t.requestedAt < std::chrono::milliseconds(kStatusStallMs)) return false;
+    if (now - t.requestedAt < std::chrono::milliseconds(kStatusStallMs)) {
+      t.skippedForIt = true;
+      t.skippedAt = now;
+      return false;
+    }
     t.statusRequested = t.parser.statusReports;   // an answer lost on the way: stop waiting for it
+    t.measured = true;
   }
+  if (!t.measured) MeasureDrain(t, now);
   if (gResized.exchange(false)) {
     int columns = 0;
     int rows = 0;
@@ -480,12 +530,20 @@ bool PresentConsole(const Cell* cells) {
     t.encoder.Configure(columns, rows, t.trueColour, t.coverage, t.glyphs);
   }
   t.frame.clear();
-  t.encoder.EncodeFrame(cells, t.frame);
+  size_t budget = SIZE_MAX;
+  if (t.drainRate > 0.0) {
+    budget = std::max(kMinFrameBudget, static_cast<size_t>(t.drainRate * kFrameMs / 1000.0));
+  }
+  t.writeCut = !t.encoder.EncodeFrame(cells, t.frame, budget);
   if (t.answersStatus) t.frame += kStatusRequest;
+  t.writeBegan = std::chrono::steady_clock::now();
   if (WriteAll(t.outputFd, t.frame.data(), t.frame.size())) {
     if (t.answersStatus) {
       t.statusRequested = t.parser.statusReports + 1;
       t.requestedAt = std::chrono::steady_clock::now();
+      t.writeBytes = t.frame.size();
+      t.measured = false;
+      t.skippedForIt = false;
     }
   } else {
     t.encoder.Invalidate();   // part of a frame leaves the screen unknown
