@@ -64,12 +64,12 @@ void FeedFromSdl(void* userdata, Uint8* out, int len) {
 }
 
 SDL_AudioSpec Wanted(uint32_t rate, uint32_t channels) {
-  SDL_AudioSpec spec{};
-  spec.freq = static_cast<int>(rate);
-  spec.format = AUDIO_S16SYS;
-  spec.channels = static_cast<Uint8>(channels);
-  spec.samples = rate >= 32000 ? kBufferFrames : kBufferFrames / 2;
-  return spec;
+  SDL_AudioSpec wanted{};
+  wanted.freq = static_cast<int>(rate);
+  wanted.format = AUDIO_S16SYS;
+  wanted.channels = static_cast<Uint8>(channels);
+  wanted.samples = rate >= 32000 ? kBufferFrames : kBufferFrames / 2;
+  return wanted;
 }
 
 }  // namespace

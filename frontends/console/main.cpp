@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
 #include <thread>
 #include <vector>
 
@@ -56,6 +55,22 @@ const char kUsage[] =
     "                 (LUMEN_FRAME_STATS=1 in the environment does the same)\n";
 
 using SteadyClock = std::chrono::steady_clock;
+
+// An option's value by name.
+template <class T>
+struct Named {
+  const char* name;
+  T value;
+};
+template <class T, size_t N>
+bool FindNamed(const Named<T> (&table)[N], const char* name, T* value) {
+  for (const Named<T>& entry : table) {
+    if (std::strcmp(entry.name, name) != 0) continue;
+    *value = entry.value;
+    return true;
+  }
+  return false;
+}
 
 // Frames shown and skipped, each shown frame's lag and bytes; collected only
 // when asked for, into storage reserved for the whole show.
@@ -126,13 +141,11 @@ int main(int argc, char** argv) {
                                     {"glyphs", required_argument, nullptr, 'g'},
                                     {"stats", no_argument, nullptr, 's'},
                                     {nullptr, 0, nullptr, 0}};
-  static const struct {
-    const char* name;
-    ConsoleColour colour;
-  } kColours[] = {{"auto", ConsoleColour::Auto},
-                  {"palette", ConsoleColour::Palette},
-                  {"truecolour", ConsoleColour::TrueColour},
-                  {"16", ConsoleColour::Ansi16}};
+  static const Named<ConsoleColour> kColours[] = {{"auto", ConsoleColour::Auto},
+                                                  {"palette", ConsoleColour::Palette},
+                                                  {"truecolour", ConsoleColour::TrueColour},
+                                                  {"16", ConsoleColour::Ansi16}};
+  static const Named<ConsoleGlyphs> kGlyphs[] = {{"marks", ConsoleGlyphs::Marks}, {"blocks", ConsoleGlyphs::Blocks}};
   ConsoleOptions options;
   FrameStats stats;
   stats.enabled = std::getenv("LUMEN_FRAME_STATS") != nullptr;
@@ -146,22 +159,10 @@ int main(int argc, char** argv) {
       stats.enabled = true;
       continue;
     }
-    if (c == 'c') {
-      const auto* known = std::find_if(std::begin(kColours), std::end(kColours),
-                                       [](const auto& k) { return std::strcmp(k.name, optarg) == 0; });
-      if (known != std::end(kColours)) {
-        options.colour = known->colour;
-        continue;
-      }
-      std::fprintf(stderr, "demo_console: unknown colour mode %s\n%s", optarg, kUsage);
-      return 2;
-    }
-    if (c == 'g' && (std::strcmp(optarg, "marks") == 0 || std::strcmp(optarg, "blocks") == 0)) {
-      options.glyphs = optarg[0] == 'm' ? ConsoleGlyphs::Marks : ConsoleGlyphs::Blocks;
-      continue;
-    }
-    if (c == 'g') {
-      std::fprintf(stderr, "demo_console: unknown glyph set %s\n%s", optarg, kUsage);
+    if (c == 'c' && FindNamed(kColours, optarg, &options.colour)) continue;
+    if (c == 'g' && FindNamed(kGlyphs, optarg, &options.glyphs)) continue;
+    if (c == 'c' || c == 'g') {
+      std::fprintf(stderr, "demo_console: unknown %s %s\n%s", c == 'c' ? "colour mode" : "glyph set", optarg, kUsage);
       return 2;
     }
     std::fprintf(stderr, "demo_console: unknown option %s\n%s", argv[optind - 1], kUsage);
