@@ -1,5 +1,10 @@
 #include "engine/core/demo_run.h"
 
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
 #include "engine/core/timeline.h"
 #include "engine/music/music_player.h"
 
@@ -13,12 +18,22 @@ inline bool TickAfter(uint32_t a, uint32_t b) { return static_cast<int32_t>(a - 
 uint32_t FrameTimeFromPosition(const FrameLoop& loop, int32_t result, uint32_t positionMs) {
   const bool accepted = MusicPlayer::PositionIsClock(result);
   if (loop.program == ShowProgram::Window) return accepted ? positionMs : kFailedClockMs;
-  if (!accepted || positionMs == 0xFFFFFFFFu) return loop.frameIndex * kFrameMs;
+  if (!accepted || positionMs == 0xFFFFFFFFu) return loop.startMs + loop.frameIndex * kFrameMs;
   return positionMs;
 }
 
 bool TrackHasEnded(const FrameLoop& loop) {
-  return loop.timeMs == 0 && loop.clockMoved && loop.frameIndex > kEndOfTrackGraceFrames;
+  return loop.timeMs == 0 && (loop.clockMoved || loop.startMs > 0) && loop.frameIndex > kEndOfTrackGraceFrames;
+}
+
+bool ParseStartSeconds(const char* text, uint32_t* startMs) {
+  // Plain decimals only: no sign, space, exponent or hexadecimal.
+  if (text == nullptr || *text < '0' || *text > '9' || text[std::strspn(text, "0123456789.")] != '\0') return false;
+  char* end = nullptr;
+  const double seconds = std::strtod(text, &end);
+  if (*end != '\0' || !(seconds >= 0.0 && seconds * 1000.0 <= kLatestStartMs)) return false;
+  *startMs = static_cast<uint32_t>(std::lround(seconds * 1000.0));
+  return true;
 }
 
 KeyActions ApplyConsoleKeys(FrameLoop& loop, const KeyRecord* records, size_t count) {
@@ -33,6 +48,13 @@ KeyActions ApplyConsoleKeys(FrameLoop& loop, const KeyRecord* records, size_t co
     }
   }
   return actions;
+}
+
+bool StartFitsTrack(const char* program, uint32_t startMs, uint32_t trackMs) {
+  if (startMs < trackMs || startMs == 0) return true;
+  std::fprintf(stderr, "%s: --from %u.%03u s is not before the end of the track (%u.%03u s)\n", program,
+               startMs / 1000, startMs % 1000, trackMs / 1000, trackMs % 1000);
+  return false;
 }
 
 void ToggleMute(FrameLoop& loop, FrameLoopPorts& ports) {

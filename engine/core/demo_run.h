@@ -14,6 +14,14 @@ constexpr uint32_t kFailedClockMs = 0xFFFFFFFFu;  // window: a time outside ever
 constexpr uint32_t kEndOfTrackGraceFrames = 10;   // frames in which a position of 0 never ends the show
 constexpr uint8_t kVirtualKeyEscape = 27;
 constexpr uint8_t kMuteCharacter = 'm';
+constexpr uint32_t kLatestStartMs = 200000;       // a show started later would show no effect
+
+// A start time in seconds as the players take it ("100", "12.5"), 0 to
+// kLatestStartMs, rounded to whole ms; false for anything else.
+bool ParseStartSeconds(const char* text, uint32_t* startMs);
+// Whether a track of trackMs has music left at startMs; if not, says so on
+// standard error as "<program>: --from ...".
+bool StartFitsTrack(const char* program, uint32_t startMs, uint32_t trackMs);
 
 // One key event as the console reports it: a virtual key code (27 for
 // Escape, 0 for none) and the character it carries.
@@ -29,6 +37,7 @@ struct FrameLoop {
   uint32_t frameIndex = 0;   // frames begun before this one
   bool muted = false;        // last mute state sent to the music
   uint32_t timeMs = 0;       // demo time of the current frame
+  uint32_t startMs = 0;      // where the music was started; the show counts frames from there when the position fails
   bool clockMoved = false;   // a frame has had a time other than 0: playback has begun
   bool stop = false;
   int32_t muteDelay = kMuteDebounceFrames;   // console only
@@ -44,7 +53,8 @@ uint32_t FrameTimeFromPosition(const FrameLoop& loop, int32_t result, uint32_t p
 // The track has ended: time 0 once the clock has moved (positions never go
 // back during a play, so a 0 then means the track is over) and after the
 // first frames. Before the clock moves, 0 is the start, however long the
-// output takes to begin playing.
+// output takes to begin playing; a show started later than 0 never reads 0
+// before the end.
 bool TrackHasEnded(const FrameLoop& loop);
 
 // What one frame's console keys asked for.

@@ -28,13 +28,14 @@ namespace {
 struct ChannelSlot {
   AudioStream* stream = nullptr;  // the play in progress; null when the channel is free
   uint32_t play = 0;              // serial of the latest play, from 1; never reused by a mixer
+  uint64_t firstFrame = 0;        // the track's frame the play started at; the counts below are from there
   std::atomic<bool> muted{false};
   uint64_t lastAudibleFrames = 0;  // the latest position reported, frames; positions never go back
 
   // Silent output (main thread only).
   int64_t startNs = 0;          // monotonic time the play began
   uint64_t consumedFrames = 0;  // decoded and dropped so far
-  uint64_t endFrame = 0;        // the track's frames; lowered if decoding ends early
+  uint64_t endFrame = 0;        // the play's frames to the track's end; lowered if decoding ends early
   bool consumedAll = false;
 
   // Device output.
@@ -142,7 +143,7 @@ void ConsumeSilently(AudioMixer* mixer, int64_t nowNs) {
   }
 }
 
-// Where the play is at nowNs, in frames of the track; false once the track
+// Where the play is at nowNs, in frames from the track's start; false once the track
 // has been heard to its end (the caller then frees the channel).
 bool PlayingAt(AudioMixer* mixer, int64_t nowNs, uint64_t* frames) {
   ChannelSlot& slot = mixer->slot;
@@ -166,7 +167,7 @@ bool PlayingAt(AudioMixer* mixer, int64_t nowNs, uint64_t* frames) {
     audible = std::min(audible, slot.endFrame);
   }
   slot.lastAudibleFrames = std::max(slot.lastAudibleFrames, audible);
-  *frames = slot.lastAudibleFrames;
+  *frames = slot.firstFrame + slot.lastAudibleFrames;
   return true;
 }
 
@@ -292,24 +293,29 @@ AudioResult GetStreamLengthMs(AudioStream* stream, uint32_t* lengthMs) {
   return kAudioOk;
 }
 
-AudioResult PlayStream(AudioMixer* mixer, AudioStream* stream, AudioChannel* channel) {
+AudioResult PlayStream(AudioMixer* mixer, AudioStream* stream, AudioChannel* channel, uint32_t startMs) {
   if (!IsLive(mixer)) return kAudioInvalidHandle;
   if (channel == nullptr) return kAudioInvalidParameter;
   *channel = AudioChannel{nullptr, 0};
   if (!mixer->initialised) return kAudioNotInitialised;
   if (OwnerOf(stream) != mixer) return kAudioInvalidHandle;
+  if (startMs > stream->lengthMs) return kAudioInvalidParameter;
 
   FreeChannel(mixer);
   CloseDevice(mixer);
   ChannelSlot& slot = mixer->slot;
-  if (!RewindMp3Decoder(stream->decoder)) return kAudioStreamDamaged;
+  // Rounded up, so that the first position reads startMs, not 1 ms before it.
+  const uint64_t rate = stream->format.rate;
+  const uint64_t firstFrame = std::min((uint64_t{startMs} * rate + 999) / 1000, stream->format.totalFrames);
+  if (!SeekMp3Decoder(stream->decoder, firstFrame)) return kAudioStreamDamaged;
   slot.stream = stream;
   slot.play += 1;
+  slot.firstFrame = firstFrame;
   slot.muted.store(false);
   slot.lastAudibleFrames = 0;
   slot.consumedFrames = 0;
-  slot.endFrame = stream->format.totalFrames;
-  slot.consumedAll = false;
+  slot.endFrame = stream->format.totalFrames - firstFrame;
+  slot.consumedAll = slot.endFrame == 0;  // started at the very end: nothing to consume
   slot.fed = false;
   slot.trackFramesHanded = 0;
   slot.trackFinished = false;

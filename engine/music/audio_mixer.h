@@ -72,10 +72,11 @@ AudioResult InitAudioMixer(AudioMixer* mixer, int channelCount);
 AudioResult OpenMemoryStream(AudioMixer* mixer, const uint8_t* bytes, uint32_t byteLength, AudioStream** stream);
 AudioResult GetStreamLengthMs(AudioStream* stream, uint32_t* lengthMs);
 
-// Plays the stream once from its start on the free channel (stopping what
-// it played before, whose handle then answers 11). With a device, returns
-// once the device has taken the first audio.
-AudioResult PlayStream(AudioMixer* mixer, AudioStream* stream, AudioChannel* channel);
+// Plays the stream once on the free channel (stopping what it played
+// before, whose handle then answers 11), from startMs into the track (0 to
+// its length; more is 37): positions then run on from startMs. With a
+// device, returns once the device has taken the first audio.
+AudioResult PlayStream(AudioMixer* mixer, AudioStream* stream, AudioChannel* channel, uint32_t startMs = 0);
 
 // The per-frame service: retires the channel once its track has been heard
 // to the end, and feeds the silent output what the wall clock has consumed.

@@ -120,6 +120,12 @@ Mp3OpenStatus OpenMp3Decoder(const uint8_t* bytes, size_t size, Mp3Decoder** out
   // delay and padding are cut, so the length is the music's own. No stitched
   // streams: a header that changes the stream's kind mid-way ends the track.
   mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS | MPG123_NO_FRANKENSTEIN, 0.0);
+  // A seek decodes this many frames before its target, output dropped, so
+  // that it gives the samples of a straight decode: a layer III frame's data
+  // may begin up to 511 bytes back (255 in MPEG-2), which is 5 of the
+  // smallest MPEG-1 frames (104 bytes at 32 kbit/s) or 10 of MPEG-2's (26
+  // bytes at 8 kbit/s), and the filter bank overlaps the frame before.
+  mpg123_param(handle, MPG123_PREFRAMES, 11, 0.0);
   mpg123_format_none(handle);
   const long* rates = nullptr;
   size_t rateCount = 0;
@@ -199,9 +205,14 @@ size_t DecodeMp3Frames(Mp3Decoder* decoder, int16_t* out, size_t frames, bool* f
   return written;
 }
 
-bool RewindMp3Decoder(Mp3Decoder* decoder) {
-  decoder->decodedFrames = 0;
-  return mpg123_seek(decoder->handle, 0, SEEK_SET) == 0;
+bool SeekMp3Decoder(Mp3Decoder* decoder, uint64_t frame) {
+  if (frame > decoder->totalFrames) return false;
+  // After the scan the decoder knows every frame's offset, and with gapless
+  // decoding it counts samples without the encoder's delay: the seek is
+  // sample-exact (the frames decoded first are set at open).
+  if (mpg123_seek(decoder->handle, static_cast<off_t>(frame), SEEK_SET) != static_cast<off_t>(frame)) return false;
+  decoder->decodedFrames = frame;
+  return true;
 }
 
 void CloseMp3Decoder(Mp3Decoder* decoder) {

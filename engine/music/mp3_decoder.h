@@ -31,7 +31,9 @@ Mp3OpenStatus OpenMp3Decoder(const uint8_t* bytes, size_t size, Mp3Decoder** dec
 // more frames, or when a frame cannot be decoded (the track ends there).
 size_t DecodeMp3Frames(Mp3Decoder* decoder, int16_t* out, size_t frames, bool* finished);
 
-// Back to the first frame; false when the stream cannot seek.
-bool RewindMp3Decoder(Mp3Decoder* decoder);
+// Goes to PCM frame `frame` (0..totalFrames, where totalFrames leaves
+// nothing to decode): the next decode gives exactly the samples a decode
+// from the start would give there. False when the stream cannot seek.
+bool SeekMp3Decoder(Mp3Decoder* decoder, uint64_t frame);
 
 void CloseMp3Decoder(Mp3Decoder* decoder);

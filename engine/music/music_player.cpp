@@ -42,9 +42,9 @@ void MusicPlayer::LoadTrack() {
   lengthMs = length;
 }
 
-void MusicPlayer::StartPlayback() {
+void MusicPlayer::StartPlayback(uint32_t startMs) {
   if (sound == nullptr) return;
-  Check(this, PlayStream(system, sound, &channel));
+  Check(this, PlayStream(system, sound, &channel, startMs));
 }
 
 void MusicPlayer::Update() { UpdateAudioMixer(system); }

@@ -31,8 +31,9 @@ struct MusicPlayer {
   // Opens the track from the resource table (which ends the program itself
   // when the track is nowhere) and reads its exact length; fatal on failure.
   void LoadTrack();
-  // Plays the track once, if one was loaded; fatal on failure.
-  void StartPlayback();
+  // Plays the track once, if one was loaded, from startMs (0 to lengthMs);
+  // fatal on failure.
+  void StartPlayback(uint32_t startMs = 0);
 
   // Per frame: the mixer's service (result dropped), then the position, ms.
   void Update();

@@ -25,13 +25,15 @@
 namespace {
 
 const char kUsage[] =
-    "usage: demo_console [--colour=auto|palette|truecolour|16] [--glyphs=marks|blocks] [--stats]\n"
+    "usage: demo_console [--from SECONDS] [--colour=auto|palette|truecolour|16] [--glyphs=marks|blocks] [--stats]\n"
     "\n"
     "Plays the show in this terminal or console (80 x 50 cells, or scaled to fit\n"
     "in a terminal) with its music track qx3.mp3, read from ./ or ../data/.\n"
     "\n"
     "Keys: Escape quits, m mutes and unmutes the music. Ctrl+C also quits.\n"
     "\n"
+    "  --from SECONDS start the show that far in (0 to 200, e.g. 100 or 12.5);\n"
+    "                 the music starts there too\n"
     "  --colour=MODE  how a terminal shows the show's 16 colours (a Windows\n"
     "                 console always uses its own 16):\n"
     "                   palette     sets the terminal's colours 0-15 to the show's\n"
@@ -140,6 +142,7 @@ int main(int argc, char** argv) {
                                     {"colour", required_argument, nullptr, 'c'},
                                     {"glyphs", required_argument, nullptr, 'g'},
                                     {"stats", no_argument, nullptr, 's'},
+                                    {"from", required_argument, nullptr, 'f'},
                                     {nullptr, 0, nullptr, 0}};
   static const Named<ConsoleColour> kColours[] = {{"auto", ConsoleColour::Auto},
                                                   {"palette", ConsoleColour::Palette},
@@ -147,10 +150,11 @@ int main(int argc, char** argv) {
                                                   {"16", ConsoleColour::Ansi16}};
   static const Named<ConsoleGlyphs> kGlyphs[] = {{"marks", ConsoleGlyphs::Marks}, {"blocks", ConsoleGlyphs::Blocks}};
   ConsoleOptions options;
+  uint32_t startMs = 0;
   FrameStats stats;
   stats.enabled = std::getenv("LUMEN_FRAME_STATS") != nullptr;
   opterr = 0;   // our own messages
-  for (int c; (c = getopt_long(argc, argv, "h", kOptions, nullptr)) != -1;) {
+  for (int c; (c = getopt_long(argc, argv, ":h", kOptions, nullptr)) != -1;) {
     if (c == 'h') {
       std::fputs(kUsage, stdout);
       return 0;
@@ -159,13 +163,19 @@ int main(int argc, char** argv) {
       stats.enabled = true;
       continue;
     }
+    if (c == 'f' && ParseStartSeconds(optarg, &startMs)) continue;
+    if (c == 'f') {
+      std::fprintf(stderr, "demo_console: --from takes seconds from 0 to 200, not \"%s\"\n", optarg);
+      return 2;
+    }
     if (c == 'c' && FindNamed(kColours, optarg, &options.colour)) continue;
     if (c == 'g' && FindNamed(kGlyphs, optarg, &options.glyphs)) continue;
     if (c == 'c' || c == 'g') {
       std::fprintf(stderr, "demo_console: unknown %s %s\n%s", c == 'c' ? "colour mode" : "glyph set", optarg, kUsage);
       return 2;
     }
-    std::fprintf(stderr, "demo_console: unknown option %s\n%s", argv[optind - 1], kUsage);
+    std::fprintf(stderr, "demo_console: %s %s\n%s", c == ':' ? "missing value for" : "unknown option", argv[optind - 1],
+                 kUsage);
     return 2;
   }
   if (optind < argc) {
@@ -178,6 +188,7 @@ int main(int argc, char** argv) {
   ResourceTable::Instance();
   MusicPlayer* music = MusicPlayer::Create();
   music->LoadTrack();
+  if (!StartFitsTrack("demo_console", startMs, music->lengthMs)) return 2;
   SetUpConsole(options);
 
   if (stats.enabled) {
@@ -187,8 +198,9 @@ int main(int argc, char** argv) {
   ConsolePorts ports(*music, stats);
   FrameLoop loop(ShowProgram::Console);
   loop.deadline = ports.TickMs();   // before the build: the first frames catch up
+  loop.startMs = startMs;
   BuildShow();
-  music->StartPlayback();
+  music->StartPlayback(startMs);
 
   RunFrameLoop(loop, ports);
 

@@ -9,6 +9,8 @@
 // error for every mute state sent to the music. LUMEN_TEST_HOLD_MS=T holds
 // the show at T ms (the music plays on) until a key or a close request ends
 // it: for tests that compare the window's pixels with a rendered frame.
+#include <getopt.h>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -24,6 +26,46 @@
 namespace {
 
 constexpr int kExitFailure = -1;   // like every other failure that stops the show
+
+const char kUsage[] =
+    "usage: demo_gl [--from SECONDS]\n"
+    "\n"
+    "Plays the show in an OpenGL window that emulates text mode, with its music\n"
+    "track qx3.mp3, read from ./ or ../data/.\n"
+    "\n"
+    "Keys: Escape quits, M (on release) mutes and unmutes the music, F1 (on\n"
+    "release) switches between the 640 x 400 window and full screen.\n"
+    "\n"
+    "  --from SECONDS start the show that far in (0 to 200, e.g. 100 or 12.5);\n"
+    "                 the music starts there too\n"
+    "  --help         show this text\n";
+
+// The options; exits on --help (0) and on a bad argument (2).
+uint32_t ParseArguments(int argc, char** argv) {
+  static const option kOptions[] = {
+      {"help", no_argument, nullptr, 'h'}, {"from", required_argument, nullptr, 'f'}, {nullptr, 0, nullptr, 0}};
+  uint32_t startMs = 0;
+  opterr = 0;   // our own messages
+  for (int c; (c = getopt_long(argc, argv, ":h", kOptions, nullptr)) != -1;) {
+    if (c == 'h') {
+      std::fputs(kUsage, stdout);
+      std::exit(0);
+    }
+    if (c == 'f' && ParseStartSeconds(optarg, &startMs)) continue;
+    if (c == 'f') {
+      std::fprintf(stderr, "demo_gl: --from takes seconds from 0 to 200, not \"%s\"\n", optarg);
+    } else {
+      std::fprintf(stderr, "demo_gl: %s %s\n%s", c == ':' ? "missing value for" : "unknown option", argv[optind - 1],
+                   kUsage);
+    }
+    std::exit(2);
+  }
+  if (optind < argc) {
+    std::fprintf(stderr, "demo_gl: unexpected argument %s\n%s", argv[optind], kUsage);
+    std::exit(2);
+  }
+  return startMs;
+}
 
 class WindowPorts : public FrameLoopPorts {
  public:
@@ -66,7 +108,8 @@ class WindowPorts : public FrameLoopPorts {
 
 }  // namespace
 
-int main(int, char**) {
+int main(int argc, char** argv) {
+  const uint32_t startMs = ParseArguments(argc, argv);
   if (!DisplayNamed()) {
     std::fprintf(stderr, "demo_gl: no display to open a window on (neither DISPLAY nor WAYLAND_DISPLAY is set)\n");
     return kExitFailure;
@@ -76,14 +119,16 @@ int main(int, char**) {
   ResourceTable::Instance();
   MusicPlayer* player = MusicPlayer::Create();
   player->LoadTrack();
+  if (!StartFitsTrack("demo_gl", startMs, player->lengthMs)) return 2;
 
   // A window that cannot open ends the program before the show is built and
   // the music plays; the error box has told why.
   bool windowLost = !OpenWindow(false);
   if (!windowLost) {
     FrameLoop loop(ShowProgram::Window);
+    loop.startMs = startMs;
     StartWindowShow(loop);
-    player->StartPlayback();
+    player->StartPlayback(startMs);
 
     WindowPorts ports(player);
     RunFrameLoop(loop, ports);

@@ -22,6 +22,7 @@
 #include <tuple>
 
 #include "engine/music/audio_mixer.h"
+#include "engine/music/mp3_decoder.h"
 #include "engine/music/music_player.h"
 #include "engine/music/playback_clock.h"
 #include "engine/resources/resource_table.h"
@@ -100,6 +101,32 @@ TEST_F(AudioMixerTest, OpensWithTheExactLengthOrRefuses) {
     if (stream != nullptr) { EXPECT_EQ(kAudioOk, GetStreamLengthMs(stream, &length)) << what; }
     EXPECT_EQ(ms, length) << what;
   }
+}
+
+// A seek gives the very samples a decode from the start gives there, also
+// after a decode that went elsewhere, and up to the track's exact end.
+TEST(Mp3DecoderTest, SeekGivesTheSamplesOfAStraightDecode) {
+  const std::vector<uint8_t> track = MakeSineMp3({1.0, 44100, 2, true});
+  Mp3Decoder* decoder = nullptr;
+  Mp3Format format{};
+  ASSERT_EQ(Mp3OpenStatus::kOk, OpenMp3Decoder(track.data(), track.size(), &decoder, &format));
+  const auto decode = [&](uint64_t frames) {
+    std::vector<int16_t> pcm(frames * 2);
+    bool finished = false;
+    pcm.resize(DecodeMp3Frames(decoder, pcm.data(), frames, &finished) * 2);
+    return pcm;
+  };
+  const std::vector<int16_t> whole = decode(format.totalFrames + 100);
+  ASSERT_EQ(format.totalFrames * 2, whole.size());
+  for (const uint64_t at : {uint64_t{0}, uint64_t{1}, uint64_t{1151}, uint64_t{1152}, uint64_t{30001},
+                            format.totalFrames - 1, format.totalFrames}) {
+    ASSERT_TRUE(SeekMp3Decoder(decoder, at)) << at;
+    EXPECT_TRUE(std::equal(whole.begin() + static_cast<std::ptrdiff_t>(at * 2), whole.end(),
+                           decode(format.totalFrames - at + 100).begin()))
+        << at;
+  }
+  EXPECT_FALSE(SeekMp3Decoder(decoder, format.totalFrames + 1));
+  CloseMp3Decoder(decoder);
 }
 
 // The results in the order of the calls: a second init; a mixer never
@@ -204,7 +231,7 @@ struct MusicPlayerTest : ::testing::Test {
 
 // The frame loop's use with the oldest mixer accepted: service then position
 // each frame, a mute toggle now and then, one frame that stalls for 300 ms,
-// the end rule (0 with 36), and a second play from the track's start.
+// the end rule (0 with 36), and a second play started 300 ms into the track.
 TEST_F(MusicPlayerTest, FrameLoopClockFollowsTheTrackToItsEnd) {
   WriteFileBytes(kMusicTrackName, MakeSineMp3({0.6, 44100, 2, false}));
   settings.reportedVersion = kRequiredMixerVersion;
@@ -212,16 +239,16 @@ TEST_F(MusicPlayerTest, FrameLoopClockFollowsTheTrackToItsEnd) {
   player->LoadTrack();
   ASSERT_EQ(600u, player->lengthMs);
   uint32_t position = 0;
-  for (int play = 0; play < 2; ++play) {
+  for (const uint32_t start : {0u, 300u}) {
     const Clock::time_point beforePlay = Clock::now();
-    player->StartPlayback();
+    player->StartPlayback(start);
     const Clock::time_point afterPlay = Clock::now();
     for (uint32_t frame = 0, last = 0;; ++frame, last = position) {
       std::this_thread::sleep_for(std::chrono::milliseconds(frame == 5 ? 300 : 16));
       const Clock::time_point beforeRead = Clock::now();
       player->Update();
       const int32_t result = player->Position(&position);
-      const uint32_t upper = MsSince(beforePlay), lower = MsSince(afterPlay, beforeRead);
+      const uint32_t upper = start + MsSince(beforePlay), lower = start + MsSince(afterPlay, beforeRead);
       ASSERT_TRUE(MusicPlayer::PositionIsClock(result)) << result;
       if (result == kAudioInvalidHandle) {
         EXPECT_EQ(0u, position);
