@@ -7,28 +7,12 @@
 #include "frontends/console/console_encoder.h"
 #include "frontends/console/key_parser.h"
 #include "tests/console/tmux_pane.h"
-#include "tests/support/test_bitmaps.h"
 
 namespace {
 
 // Coverage per shading slot, shaped like the real glyphs: empty at both ends.
 constexpr float kCoverage[16] = {0, 4 / 64.f, 8 / 64.f, 14 / 64.f, 20 / 64.f, 18 / 64.f, 24 / 64.f, 30 / 64.f,
                                  28 / 64.f, 24 / 64.f, 18 / 64.f, 20 / 64.f, 14 / 64.f, 8 / 64.f, 4 / 64.f, 0};
-// The ANSI number of each text-mode colour: blue and red trade places.
-constexpr int kAnsi[16] = {0, 4, 2, 6, 1, 5, 3, 7, 8, 12, 10, 14, 9, 13, 11, 15};
-
-int64_t Colour(uint32_t textMode, bool rgb) { return rgb ? kRgbColour | kTextModePalette[textMode & 15] : kAnsi[textMode & 15]; }
-
-// The glyph of a decoded cell: ASCII, or one of the shading set by its code
-// point (the sun in the form a terminal gets).
-std::string Glyph(const DecodedCell& d) {
-  const uint32_t cp437 = d.literal ? d.character : ShadeGlyphs[d.shade];
-  const std::pair<uint32_t, const char*> named[] = {{7, "\u2022"},  {9, "\u25CB"},  {15, "\u25C9"},
-                                                    {21, "\u00A7"}, {29, "\u2194"}, {250, "\u00B7"}};
-  for (const auto& [code, utf8] : named) if (code == cp437) return utf8;
-  return std::string(1, static_cast<char>(cp437));
-}
-
 // Empty when cell shows glyph in fg (not compared for a blank) over bg.
 std::string Mismatch(const PaneCell& cell, const std::string& glyph, int64_t fg, int64_t bg) {
   if (cell.glyph == glyph && cell.bg == bg && (glyph == " " || cell.fg == fg)) return "";

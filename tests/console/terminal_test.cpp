@@ -12,7 +12,10 @@
 #include <filesystem>
 #include <random>
 #include <thread>
+#include <unordered_map>
 
+#include "engine/core/text_screen.h"
+#include "engine/core/timeline.h"
 #include "engine/resources/resource_table.h"
 #include "frontends/console/console_encoder.h"
 #include "frontends/console/console.h"
@@ -131,6 +134,8 @@ const WayOut kWaysOut[] = {
     {.name = "NoTerm", .status = 1, .message = "demo_console: TERM is not set;", .launch = "unset TERM;"},
     {.name = "OutputRedirected", .status = 1, .message = "demo_console: standard output is not a terminal", .launch = ">out"},
     {.name = "EndOfTrack", .trueColour = true, .trackSeconds = 1.5},
+    {.name = "FromPastTheShow", .status = 2, .message = "--from takes seconds from 0 to 200, not \"200.5\"", .args = "--from 200.5"},
+    {.name = "FromPastTheTrack", .trackSeconds = 1.5, .status = 2, .message = "is not before the end of the track (1.", .args = "--from 2"},
     {.name = "BadMusic", .trueColour = true, .trackSeconds = 0, .status = 255, .message = "holds no MPEG audio stream"},
     // The probe fails as a missing resource would, once it has the terminal
     // (and has set the palette).
@@ -138,6 +143,71 @@ const WayOut kWaysOut[] = {
      .message = "resource \"probe.png\" not found", .program = CONSOLE_PROBE_PATH}};
 INSTANTIATE_TEST_SUITE_P(Console, DemoConsoleEnds, ::testing::ValuesIn(kWaysOut),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A full-size truecolour pane's text, or the text such a pane shows for the
+// screen's cells: glyph, foreground (not for a blank) and background.
+std::string PaneText(const std::vector<PaneCell>& cells) {
+  std::string text;
+  for (const PaneCell& c : cells) text += c.glyph + (c.glyph == " " ? "" : std::to_string(c.fg)) + ":" + std::to_string(c.bg) + ";";
+  return text;
+}
+std::string PaneText(const Cell* screen) {
+  std::vector<PaneCell> cells(kScreenCells);
+  for (int i = 0; i < kScreenCells; ++i) {
+    const DecodedCell d = DecodeCell(screen[i]);
+    cells[i] = PaneCell{Glyph(d), Colour(d.attribute, true), Colour(d.attribute >> 4, true)};
+  }
+  return PaneText(cells);
+}
+
+// Started at 100 s, the show's pictures (in the font's marks) follow its
+// music from there. The program is stopped once its picture shows, and the
+// pane then holds the show's frame for a time from 100 s plus the time from
+// the music's start (between the launch and the first picture seen) to the
+// stop, less a frame's lag. A stop in the middle of a frame's bytes leaves a
+// picture no time gives: the program goes on and is stopped again.
+TEST(DemoConsole, StartsWhereFromSays) {
+  constexpr int64_t kFromMs = 100000, kLagMs = 500;
+  WriteFileBytes("qx3.mp3", MakeSineMp3(TrackShape{110, 22050, 1, false}));
+  const auto launched = std::chrono::steady_clock::now();
+  const auto sinceLaunchMs = [&] {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - launched).count();
+  };
+  TmuxPane pane("export COLORTERM=truecolor\nSDL_AUDIODRIVER=dummy sh -c 'echo $$ > pid; exec \"$0\" --from 100 "
+                "--glyphs=marks' '" + std::string(DEMO_CONSOLE_PATH) + "'\nexec sleep 600\n", 80, 50);
+  TextScreen* screen = TextScreen::Get();
+  ResourceTable::Instance();
+  BuildShow();
+  std::unordered_map<int64_t, size_t> frames;   // show time (ms) -> hash of the pane's text
+  std::string err, shown;
+  int64_t firstPictureMs = -1, foundMs = -1, low = 0, high = 0;
+  for (int stop = 0; stop < 5 && foundMs < 0; ++stop) {
+    ASSERT_TRUE(WaitUntil([&] { return (err = PictureCheck(pane)).empty(); })) << err;
+    const int pid = std::stoi(ReadText("pid"));
+    kill(pid, SIGSTOP);
+    const int64_t stoppedMs = sinceLaunchMs();
+    if (firstPictureMs < 0) firstPictureMs = stoppedMs;
+    ASSERT_TRUE(WaitUntil([&] {   // the terminal has taken every byte written
+      const std::string now = PaneText(pane.Capture());
+      return std::exchange(shown, now) == now;
+    }));
+    const size_t shownHash = std::hash<std::string>{}(shown);
+    low = kFromMs + std::max<int64_t>(0, stoppedMs - firstPictureMs - kLagMs);
+    high = kFromMs + stoppedMs;
+    for (int64_t t = low; t <= high && foundMs < 0; ++t) {
+      if (!frames.contains(t)) {
+        RenderFrame(static_cast<uint32_t>(t));
+        frames[t] = std::hash<std::string>{}(PaneText(screen->cells));
+      }
+      if (frames[t] == shownHash) foundMs = t;
+    }
+    kill(pid, SIGCONT);
+  }
+  EXPECT_GE(foundMs, 0) << "no frame from " << low << " to " << high << " ms";
+  TearDownShow();
+  ResourceTable::Release();
+  TextScreen::Release();
+}
 
 // A frame the terminal takes only part of (a pty nobody reads, written
 // non-blocking, so the write gives up after a stall) is followed by a whole

@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/decode.h"
 #include "tests/support/run_tool.h"
+#include "tests/support/test_bitmaps.h"
 
 constexpr int64_t kDefaultColour = -1;            // else 0..15 (ANSI) or kRgbColour | 0xRRGGBB
 constexpr int64_t kRgbColour = int64_t{1} << 24;
@@ -39,6 +41,21 @@ inline bool ApplySgr(const std::string& params, int64_t& fg, int64_t& bg) {
     }
   }
   return true;
+}
+
+// The ANSI number of each text-mode colour: blue and red trade places.
+constexpr int kAnsi[16] = {0, 4, 2, 6, 1, 5, 3, 7, 8, 12, 10, 14, 9, 13, 11, 15};
+
+inline int64_t Colour(uint32_t textMode, bool rgb) { return rgb ? kRgbColour | kTextModePalette[textMode & 15] : kAnsi[textMode & 15]; }
+
+// The glyph of a decoded cell: ASCII, or one of the shading set by its code
+// point (the sun in the form a terminal gets).
+inline std::string Glyph(const DecodedCell& d) {
+  const uint32_t cp437 = d.literal ? d.character : ShadeGlyphs[d.shade];
+  const std::pair<uint32_t, const char*> named[] = {{7, "\u2022"},  {9, "\u25CB"},  {15, "\u25C9"},
+                                                    {21, "\u00A7"}, {29, "\u2194"}, {250, "\u00B7"}};
+  for (const auto& [code, utf8] : named) if (code == cp437) return utf8;
+  return std::string(1, static_cast<char>(cp437));
 }
 
 class TmuxPane {
