@@ -20,6 +20,7 @@ PACKAGES=(
   libmpg123-dev
   libmp3lame-dev
   tmux
+  man-db
   libgl-dev
   libgl1-mesa-dri
   libx11-dev

@@ -18,6 +18,11 @@ ResourceTable* gTable = nullptr;
 
 constexpr const char kShowPackName[] = "qx3.kest";
 constexpr size_t kPathBytes = 512;
+constexpr size_t kDirectoryBytes = 500;
+
+// The directories added by the program, each ending in '/'.
+char gSearchDirectories[kResourceSearchDirectories][kDirectoryBytes];
+int gSearchDirectoryCount = 0;
 
 uint16_t ReadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
@@ -267,6 +272,9 @@ ResourceEntry& ResourceTable::Get(const char* name) {
 
   std::FILE* file = OpenResourceFile("./", name);
   if (file == nullptr) file = OpenResourceFile("../data/", name);
+  for (int i = 0; file == nullptr && i < gSearchDirectoryCount; ++i) {
+    file = OpenResourceFile(gSearchDirectories[i], name);
+  }
   if (file == nullptr) NotFound(name);
 
   // One open, one measurement: the row's size and its bytes always agree.
@@ -300,6 +308,15 @@ ResourceEntry& ResourceTable::Get(const char* name) {
   row.size = static_cast<uint32_t>(bytes);
   row.data = data;
   return row;
+}
+
+void ResourceTable::AddSearchDirectory(const char* directory) {
+  const size_t length = std::strlen(directory);
+  if (length == 0 || gSearchDirectoryCount == kResourceSearchDirectories) return;
+  const bool ended = (directory[length - 1] == '/' || directory[length - 1] == '\\');
+  char* slot = gSearchDirectories[gSearchDirectoryCount];
+  const int written = std::snprintf(slot, kDirectoryBytes, "%s%s", directory, ended ? "" : "/");
+  if (written > 0 && static_cast<size_t>(written) < kDirectoryBytes) ++gSearchDirectoryCount;
 }
 
 ResourceTable* ResourceTable::Instance() {

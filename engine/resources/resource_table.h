@@ -1,5 +1,6 @@
 // Named byte blobs: the embedded pack's entries, then files read on demand
-// from "./" or "../data/". One table exists; rows are never removed before
+// from "./", "../data/" or a directory the program adds (beside itself, its
+// installed data directory). One table exists; rows are never removed before
 // shutdown.
 #pragma once
 
@@ -11,6 +12,7 @@
 
 constexpr int kResourceRows = 100;
 constexpr int kResourceNameField = 32;
+constexpr int kResourceSearchDirectories = 4;
 
 struct ResourceEntry {
   char name[kResourceNameField];  // compared over at most 32 characters
@@ -51,11 +53,19 @@ struct ResourceTable {
   ResourceEntry entries[kResourceRows];
   int32_t count;
 
-  // The row of name (compared over 32 characters), reading "./name" or
-  // "../data/name" into a new row when the table lacks it; ends the program
-  // when the resource exists nowhere, is empty or unreadable, or when the
-  // table already holds 100 rows.
+  // The row of name (compared over 32 characters), reading the first of
+  // "./name", "../data/name" and "<directory>/name" for each added directory
+  // in the order added, into a new row when the table lacks it; ends the
+  // program when the resource exists nowhere, is empty or unreadable, or when
+  // the table already holds 100 rows.
   ResourceEntry& Get(const char* name);
+
+  // Adds a directory (relative to the working directory, or absolute) to
+  // look in after "./" and "../data/", for every table of the process; the
+  // engine finds none itself, a program's main names them. An empty path,
+  // one beyond the first kResourceSearchDirectories, or one of 500 characters
+  // or more with its final '/' (too long to name a file in) is ignored.
+  static void AddSearchDirectory(const char* directory);
 
   // The table of the embedded pack, created on first use.
   static ResourceTable* Instance();

@@ -20,6 +20,7 @@
 #include "engine/core/timeline.h"
 #include "engine/music/music_player.h"
 #include "engine/resources/resource_table.h"
+#include "frontends/common/program_files.h"
 #include "frontends/console/console.h"
 
 namespace {
@@ -185,6 +186,7 @@ int main(int argc, char** argv) {
   if (!OpenConsole("demo_console")) return 1;
 
   TextScreen::Get();
+  AddProgramResourceDirectories();
   ResourceTable::Instance();
   MusicPlayer* music = MusicPlayer::Create();
   music->LoadTrack();

@@ -19,6 +19,7 @@
 #include "engine/core/timeline.h"
 #include "engine/music/music_player.h"
 #include "engine/resources/resource_table.h"
+#include "frontends/common/program_files.h"
 #include "frontends/gl/gl_window.h"
 #include "frontends/gl/text_mode_renderer.h"
 #include "frontends/gl/window_frame.h"
@@ -116,6 +117,7 @@ int main(int argc, char** argv) {
   }
 
   TextScreen::Get();
+  AddProgramResourceDirectories();
   ResourceTable::Instance();
   MusicPlayer* player = MusicPlayer::Create();
   player->LoadTrack();

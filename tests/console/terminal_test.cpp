@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <random>
+#include <set>
 #include <thread>
 #include <unordered_map>
 
@@ -207,6 +208,46 @@ TEST(DemoConsole, StartsWhereFromSays) {
   TearDownShow();
   ResourceTable::Release();
   TextScreen::Release();
+}
+
+// An installed copy: cmake --install puts the three programs, the track and
+// their manual pages under a fresh prefix, and nothing else. Started from
+// "/", demo_console finds the track only in the prefix's data directory (a
+// missing one ends it with 255 before the picture); the pages render
+// without a warning from man.
+TEST(Installed, FindsItsTrackFromAnyDirectory) {
+  const std::string prefix = std::filesystem::absolute("prefix").string();
+  ASSERT_EQ(RunProgram(CMAKE_PATH, "--install '" + std::string(std::getenv("LUMEN_BINARY_DIR")) + "' --prefix " + prefix,
+                       "install").exitCode, 0);
+  std::set<std::string> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(prefix)) {
+    if (!entry.is_directory()) files.insert(std::filesystem::relative(entry.path(), prefix).string());
+  }
+  const char* const pages[] = {"demo_console", "demo_gl", "demo_render"};
+  std::set<std::string> expected = {"share/lumen-gravel/qx3.mp3"};
+  for (const char* page : pages) {
+    expected.insert(std::string("bin/") + page);
+    expected.insert(std::string("share/man/man1/") + page + ".1");
+  }
+  EXPECT_EQ(files, expected);
+
+  TmuxPane pane("unset COLORTERM\ncd / && SDL_AUDIODRIVER=dummy '" + prefix + "/bin/demo_console'\necho $? > '" +
+                    std::filesystem::current_path().string() + "/status'\nexec sleep 600\n",
+                80, 50);
+  std::string err;
+  const auto ended = [] { return ReadText("status").find('\n') != std::string::npos; };
+  EXPECT_TRUE(WaitUntil([&] { return (err = PictureCheck(pane)).empty() || ended(); }) && err.empty()) << err;
+  pane.Run("send-keys -t pane Escape");
+  ASSERT_TRUE(WaitUntil(ended));
+  EXPECT_EQ(std::stoi(ReadText("status")), 0) << pane.Run("capture-pane -p -t pane");
+
+  for (const char* page : pages) {
+    const RunResult man = RunProgram("man", "--warnings -l " + prefix + "/share/man/man1/" + page + ".1", page);
+    EXPECT_EQ(man.exitCode, 0) << page;
+    EXPECT_EQ(man.err, "") << page;
+    EXPECT_NE(man.out.find("qx3.mp3"), std::string::npos) << page;
+    EXPECT_EQ(man.out.find('@'), std::string::npos) << page;   // every configured path filled in
+  }
 }
 
 // A frame the terminal takes only part of (a pty nobody reads, written

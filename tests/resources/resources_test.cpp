@@ -268,21 +268,34 @@ class ResourceTableTest : public ::testing::Test {
   }
 };
 
-TEST_F(ResourceTableTest, LooksInThePackThenDotSlashThenDotDotData) {
+// The directories a program adds come after "./" and "../data/", in the
+// order added, each named with or without its final '/'.
+TEST_F(ResourceTableTest, LooksInThePackThenDotSlashThenDotDotDataThenAddedDirectories) {
+  ResourceTable::AddSearchDirectory("../beside");
+  ResourceTable::AddSearchDirectory("../share/");
   ResourceTable* table = Install({{"same.txt", Bytes("pack"), kPackMethodLzma}});
-  for (const char* name : {"same.txt", "both.txt", "only.txt"}) {
-    if (std::string(name) != "only.txt") WriteFile(name, Bytes("./"));
-    WriteFile(std::string("../data/") + name, Bytes("../data/"));
+  const std::string places[] = {"./", "../data/", "../beside/", "../share/"};
+  const std::pair<const char*, std::string> cases[] = {{"same.txt", "pack"},
+                                                       {"both.txt", "./"},
+                                                       {"only.txt", "../data/"},
+                                                       {"beside.txt", "../beside/"},
+                                                       {"share.txt", "../share/"}};
+  // Each file is where it must be found and in every place after that one.
+  for (const auto& [name, found] : cases) {
+    bool write = found == "pack";
+    for (const std::string& place : places) {
+      fs::create_directories(place);
+      write = write || place == found;
+      if (write) WriteFile(place + name, Bytes(place));
+    }
   }
-  EXPECT_EQ(Row(table->Get("same.txt")), Bytes("pack"));
-  EXPECT_EQ(Row(table->Get("both.txt")), Bytes("./"));
-  EXPECT_EQ(Row(table->Get("only.txt")), Bytes("../data/"));
+  for (const auto& [name, found] : cases) EXPECT_EQ(Row(table->Get(name)), Bytes(found)) << name;
   EXPECT_EQ(table->entries[2].data[8], 0);   // a file's row ends in one extra 0 byte
   // The row is read once: the file changing or going changes nothing.
   WriteFile("both.txt", Bytes("changed"));
   fs::remove("../data/only.txt");
   EXPECT_TRUE(&table->Get("both.txt") == &table->entries[1] && &table->Get("only.txt") == &table->entries[2]);
-  EXPECT_TRUE(table->count == 3 && Row(table->entries[1]) == Bytes("./"));
+  EXPECT_TRUE(table->count == 5 && Row(table->entries[1]) == Bytes("./"));
 }
 
 // Names compare over their first 32 characters. Missing, empty or

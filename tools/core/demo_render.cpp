@@ -15,6 +15,7 @@
 #include "engine/core/timeline.h"
 #include "engine/resources/bitmap.h"
 #include "engine/resources/resource_table.h"
+#include "frontends/common/program_files.h"
 #include "frontends/console/ansi.h"
 #include "tools/common/atomic_file.h"
 #include "tools/common/png.h"
@@ -117,6 +118,7 @@ int main(int argc, char** argv) {
   tools::UseBinaryStdout();
 
   TextScreen* screen = TextScreen::Get();
+  AddProgramResourceDirectories();
   ResourceTable::Instance();
   BuildShow();
   const bool png = options.ansi == 0 && !options.digest;
