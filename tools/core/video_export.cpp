@@ -278,6 +278,9 @@ bool Exporter::OpenVideo() {
     av_dict_set(&options, "preset", kX264Preset, 0);
     av_dict_set(&options, "crf", kX264Crf, 0);
   } else if (std::strcmp(format_.videoCodec, "libvpx-vp9") == 0) {
+    // Constant quality in the "good" mode: on the busiest part 18 Mbit/s and
+    // closer to the pictures than the H.264 above, but about 7 frames/s on
+    // two cores; the realtime mode is 4 times as fast at 5 times the bits.
     av_dict_set(&options, "crf", "32", 0);
     av_dict_set(&options, "b", "0", 0);
     av_dict_set(&options, "deadline", "good", 0);
