@@ -439,8 +439,18 @@ void Exporter::Picture(const RenderPicture& render, uint64_t index, AVFrame* fra
   render(static_cast<uint32_t>(ms), rgb_.data());
   const Clock::time_point rendered = Clock::now();
   const int k = scale_;
+  // Output rows of one text-mode row (chroma rows of the same pair of them)
+  // are equal: the first is made, the others copied.
+  const auto repeated = [frame](int plane, int y, int rowBytes) {
+    uint8_t* dst = frame->data[plane] + static_cast<ptrdiff_t>(y) * frame->linesize[plane];
+    std::memcpy(dst, dst - frame->linesize[plane], static_cast<size_t>(rowBytes));
+  };
   if (format_.pixels == AV_PIX_FMT_BGR0) {
     for (int y = 0; y < height_; ++y) {
+      if (y % k != 0) {
+        repeated(0, y, width_ * 4);
+        continue;
+      }
       const uint8_t* src = rgb_.data() + static_cast<size_t>(y / k) * kTextModeWidth * 3;
       uint8_t* dst = frame->data[0] + static_cast<ptrdiff_t>(y) * frame->linesize[0];
       for (int x = 0; x < kTextModeWidth; ++x, src += 3) {
@@ -455,6 +465,10 @@ void Exporter::Picture(const RenderPicture& render, uint64_t index, AVFrame* fra
     }
     const uint8_t* level = format_.pixels == AV_PIX_FMT_YUV420P ? luma_ : nullptr;   // else the entries
     for (int y = 0; y < height_; ++y) {
+      if (y % k != 0) {
+        repeated(0, y, width_);
+        continue;
+      }
       const uint8_t* row = indices_.data() + static_cast<size_t>(y / k) * kTextModeWidth;
       uint8_t* dst = frame->data[0] + static_cast<ptrdiff_t>(y) * frame->linesize[0];
       for (int x = 0; x < kTextModeWidth; ++x) {
@@ -465,6 +479,10 @@ void Exporter::Picture(const RenderPicture& render, uint64_t index, AVFrame* fra
     // A chroma sample covers 2 x 2 output pixels: exactly one text-mode pixel
     // at an even scale, the mean of up to four at an odd one.
     for (int y = 0; level != nullptr && y < height_ / 2; ++y) {
+      if (y > 0 && 2 * y / k == (2 * y - 2) / k && (2 * y + 1) / k == (2 * y - 1) / k) {
+        repeated(1, y, width_ / 2), repeated(2, y, width_ / 2);
+        continue;
+      }
       const uint8_t* top = indices_.data() + static_cast<size_t>(2 * y / k) * kTextModeWidth;
       const uint8_t* bottom = indices_.data() + static_cast<size_t>((2 * y + 1) / k) * kTextModeWidth;
       uint8_t* cb = frame->data[1] + static_cast<ptrdiff_t>(y) * frame->linesize[1];
