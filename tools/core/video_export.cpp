@@ -5,7 +5,6 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/audio_fifo.h>
 #include <libavutil/channel_layout.h>
-#include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
 
@@ -518,9 +517,9 @@ bool Exporter::Run(const RenderPicture& render) {
   av_dict_free(&options);
   if (made < 0) return Fail("cannot write \"" + request_.path + "\"", made);
 
-  // The pictures are drawn on this thread into a ring of frames while the
-  // encoder takes them on the calling one (the show is single-threaded: only
-  // this thread renders).
+  // The pictures are drawn on a thread of their own into a ring of frames
+  // while the calling thread encodes them (the show is single-threaded: only
+  // that thread renders while the export runs).
   AVFrame* ring[kRingFrames] = {};
   for (AVFrame*& frame : ring) {
     frame = av_frame_alloc();
