@@ -434,7 +434,8 @@ bool Exporter::Drain(AVCodecContext* encoder, AVStream* stream) {
 // the encoder's pixels.
 void Exporter::Picture(const RenderPicture& render, uint64_t index, AVFrame* frame) {
   const Clock::time_point start = Clock::now();
-  const uint64_t ms = request_.fromMs + (index * 2000 + static_cast<uint64_t>(fps_)) / (2 * static_cast<uint64_t>(fps_));
+  const uint64_t fps = static_cast<uint64_t>(fps_);
+  const uint64_t ms = request_.fromMs + (index * 2000 + fps) / (2 * fps);   // index * 1000 / fps, rounded
   render(static_cast<uint32_t>(ms), rgb_.data());
   const Clock::time_point rendered = Clock::now();
   const int k = scale_;
