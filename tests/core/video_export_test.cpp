@@ -105,7 +105,8 @@ TEST(VideoExport, RefusalsLeaveNothing) {
   Soundtrack();
   for (const char* args : {"--video clip.avi", "--video missing/clip.mp4 --from 0 --to 100",
                            "--video clip.mp4 --from 500000", "--video clip.mp4 --scale 0",
-                           "--video clip.webm --lossless", "--gif clip.gif --fps 3", "--video clip.mp4 --from 100 --to 100"}) {
+                           "--video clip.webm --lossless", "--gif clip.gif --fps 3",
+                           "--video clip.mp4 --from 100 --to 100"}) {
     const RunResult r = DemoRender(args);
     EXPECT_NE(r.exitCode, 0) << args;
     EXPECT_EQ(r.err.find("demo_render: "), 0u) << args << ": " << r.err;
