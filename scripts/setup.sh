@@ -27,6 +27,13 @@ PACKAGES=(
   xvfb
   xfonts-base
   xdotool
+  # demo_render's video export; the ffmpeg program only reads its files back
+  # in the tests.
+  libavformat-dev
+  libavcodec-dev
+  libswresample-dev
+  libavutil-dev
+  ffmpeg
 )
 # The Windows target (scripts/build-windows.sh): the MinGW-w64 cross
 # compilers, Wine to run what they build, and dpkg-dev to unpack the source

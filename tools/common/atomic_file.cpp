@@ -45,6 +45,18 @@ bool AtomicFile::Write(const void* data, size_t size) {
   return ok();
 }
 
+int64_t AtomicFile::Seek(int64_t offset, int whence) {
+  if (!ok()) return -1;
+#ifdef _WIN32
+  const bool moved = _fseeki64(file_, offset, whence) == 0;
+  const int64_t position = moved ? _ftelli64(file_) : -1;
+#else
+  const bool moved = fseeko(file_, static_cast<off_t>(offset), whence) == 0;
+  const int64_t position = moved ? static_cast<int64_t>(ftello(file_)) : -1;
+#endif
+  return position;
+}
+
 bool AtomicFile::Commit() {
   if (file_ == nullptr) return false;
   if (std::fclose(file_) != 0 && error_ == 0) error_ = errno;

@@ -30,6 +30,11 @@ class AtomicFile {
   // False once opening or any write has failed.
   bool ok() const { return file_ != nullptr && error_ == 0; }
   bool Write(const void* data, size_t size);
+  // Moves the write position (whence SEEK_SET, SEEK_CUR or SEEK_END, as
+  // fseek), for formats that patch their headers once the data is written;
+  // the new position in bytes, or -1 when it cannot, as on a device or pipe
+  // written in place (the file stays usable: the writer may do without).
+  int64_t Seek(int64_t offset, int whence);
   // Closes and renames into place; false (partial file removed) on failure.
   bool Commit();
   // The first failure, "cannot write \"<path>\": <reason>".
