@@ -9,10 +9,10 @@ LUMEN_BUILD_TARGETS=demo_render "$root/scripts/build.sh" "$root/build"
 
 # One still per row of the README's table, in its order: show time (ms).
 still_ms=(2900 6000 22000 50000 90000 110000 142000 166000 188200)
-# The clip: the title over the tunnel, at half the video's frame rate to stay
+# The clip: the title over the tunnel, at a third of the video's frame rate to stay
 # small (a GIF over 3 MB is refused below).
-clip_from=20000 clip_to=23000 clip_fps=20
-max_clip_bytes=$((3 * 1024 * 1024))
+clip_from=22000 clip_to=25000 clip_fps=20
+max_clip_bytes=3000000
 
 readme=$root/README.md
 out=$root/docs/gallery
