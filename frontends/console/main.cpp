@@ -191,7 +191,14 @@ int main(int argc, char** argv) {
   ResourceTable::Instance();
   MusicPlayer* music = MusicPlayer::Create();
   music->LoadTrack();
-  if (!StartFitsTrack("demo_console", startMs, music->lengthMs)) return 2;
+  if (!StartFitsTrack("demo_console", startMs, music->lengthMs)) {   // nothing of the show is left behind
+    music->Shutdown();
+    delete music;
+    ResourceTable::Release();
+    TextScreen::Release();
+    RestoreConsole();
+    return 2;
+  }
   SetUpConsole(options);
 
   if (stats.enabled) {

@@ -122,12 +122,12 @@ int main(int argc, char** argv) {
   ResourceTable::Instance();
   MusicPlayer* player = MusicPlayer::Create();
   player->LoadTrack();
-  if (!StartFitsTrack("demo_gl", startMs, player->lengthMs)) return 2;
+  const bool startFits = StartFitsTrack("demo_gl", startMs, player->lengthMs);
 
   // A window that cannot open ends the program before the show is built and
   // the music plays; the error box has told why.
-  bool windowLost = !OpenWindow(false);
-  if (!windowLost) {
+  bool windowLost = startFits && !OpenWindow(false);
+  if (startFits && !windowLost) {
     FrameLoop loop(ShowProgram::Window);
     loop.startMs = startMs;
     StartWindowShow(loop);
@@ -146,5 +146,6 @@ int main(int argc, char** argv) {
   ResourceTable::Release();
   TextScreen::Release();
   // The window and its context end with the process.
+  if (!startFits) return 2;
   return windowLost ? kExitFailure : 0;
 }
