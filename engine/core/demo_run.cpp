@@ -26,12 +26,15 @@ bool TrackHasEnded(const FrameLoop& loop) {
   return loop.timeMs == 0 && (loop.clockMoved || loop.startMs > 0) && loop.frameIndex > kEndOfTrackGraceFrames;
 }
 
-bool ParseStartSeconds(const char* text, uint32_t* startMs) {
+bool ParseStartSeconds(const char* program, const char* text, uint32_t* startMs) {
   // Plain decimals only: no sign, space, exponent or hexadecimal.
-  if (text == nullptr || *text < '0' || *text > '9' || text[std::strspn(text, "0123456789.")] != '\0') return false;
+  const bool plain = *text >= '0' && *text <= '9' && text[std::strspn(text, "0123456789.")] == '\0';
   char* end = nullptr;
-  const double seconds = std::strtod(text, &end);
-  if (*end != '\0' || !(seconds >= 0.0 && seconds * 1000.0 <= kLatestStartMs)) return false;
+  const double seconds = plain ? std::strtod(text, &end) : -1.0;
+  if (!plain || *end != '\0' || !(seconds >= 0.0 && seconds * 1000.0 <= kLatestStartMs)) {
+    std::fprintf(stderr, "%s: --from takes seconds from 0 to %u, not \"%s\"\n", program, kLatestStartMs / 1000, text);
+    return false;
+  }
   *startMs = static_cast<uint32_t>(std::lround(seconds * 1000.0));
   return true;
 }

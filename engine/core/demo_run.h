@@ -17,8 +17,9 @@ constexpr uint8_t kMuteCharacter = 'm';
 constexpr uint32_t kLatestStartMs = 200000;       // a show started later would show no effect
 
 // A start time in seconds as the players take it ("100", "12.5"), 0 to
-// kLatestStartMs, rounded to whole ms; false for anything else.
-bool ParseStartSeconds(const char* text, uint32_t* startMs);
+// kLatestStartMs, rounded to whole ms; for anything else false, said on
+// standard error as "<program>: --from takes ...".
+bool ParseStartSeconds(const char* program, const char* text, uint32_t* startMs);
 // Whether a track of trackMs has music left at startMs; if not, says so on
 // standard error as "<program>: --from ...".
 bool StartFitsTrack(const char* program, uint32_t startMs, uint32_t trackMs);

@@ -137,6 +137,23 @@ class ConsolePorts final : public FrameLoopPorts {
   SteadyClock::time_point clockRead_{};
 };
 
+// The show in the opened console, from startMs, until it ends.
+void PlayShow(MusicPlayer& music, const ConsoleOptions& options, uint32_t startMs, FrameStats& stats) {
+  SetUpConsole(options);
+  if (stats.enabled) {
+    stats.lagUs.reserve(16384);   // the whole show, so that no frame allocates
+    stats.bytes.reserve(16384);
+  }
+  ConsolePorts ports(music, stats);
+  FrameLoop loop(ShowProgram::Console);
+  loop.deadline = ports.TickMs();   // before the build: the first frames catch up
+  loop.startMs = startMs;
+  BuildShow();
+  music.StartPlayback(startMs);
+  RunFrameLoop(loop, ports);
+  TearDownShow();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -165,11 +182,8 @@ int main(int argc, char** argv) {
       stats.enabled = true;
       continue;
     }
-    if (c == 'f' && ParseStartSeconds(optarg, &startMs)) continue;
-    if (c == 'f') {
-      std::fprintf(stderr, "demo_console: --from takes seconds from 0 to 200, not \"%s\"\n", optarg);
-      return 2;
-    }
+    if (c == 'f' && ParseStartSeconds("demo_console", optarg, &startMs)) continue;
+    if (c == 'f') return 2;
     if (c == 'c' && FindNamed(kColours, optarg, &options.colour)) continue;
     if (c == 'g' && FindNamed(kGlyphs, optarg, &options.glyphs)) continue;
     if (c == 'c' || c == 'g') {
@@ -191,35 +205,15 @@ int main(int argc, char** argv) {
   ResourceTable::Instance();
   MusicPlayer* music = MusicPlayer::Create();
   music->LoadTrack();
-  if (!StartFitsTrack("demo_console", startMs, music->lengthMs)) {   // nothing of the show is left behind
-    music->Shutdown();
-    delete music;
-    ResourceTable::Release();
-    TextScreen::Release();
-    RestoreConsole();
-    return 2;
-  }
-  SetUpConsole(options);
+  const bool startFits = StartFitsTrack("demo_console", startMs, music->lengthMs);
+  if (startFits) PlayShow(*music, options, startMs, stats);
 
-  if (stats.enabled) {
-    stats.lagUs.reserve(16384);   // the whole show, so that no frame allocates
-    stats.bytes.reserve(16384);
-  }
-  ConsolePorts ports(*music, stats);
-  FrameLoop loop(ShowProgram::Console);
-  loop.deadline = ports.TickMs();   // before the build: the first frames catch up
-  loop.startMs = startMs;
-  BuildShow();
-  music->StartPlayback(startMs);
-
-  RunFrameLoop(loop, ports);
-
-  TearDownShow();
   music->Shutdown();
   delete music;
   ResourceTable::Release();
   TextScreen::Release();
   RestoreConsole();
+  if (!startFits) return 2;
   stats.Print();
   return 0;
 }

@@ -53,10 +53,8 @@ uint32_t ParseArguments(int argc, char** argv) {
       std::fputs(kUsage, stdout);
       std::exit(0);
     }
-    if (c == 'f' && ParseStartSeconds(optarg, &startMs)) continue;
-    if (c == 'f') {
-      std::fprintf(stderr, "demo_gl: --from takes seconds from 0 to 200, not \"%s\"\n", optarg);
-    } else {
+    if (c == 'f' && ParseStartSeconds("demo_gl", optarg, &startMs)) continue;
+    if (c != 'f') {
       std::fprintf(stderr, "demo_gl: %s %s\n%s", c == ':' ? "missing value for" : "unknown option", argv[optind - 1],
                    kUsage);
     }

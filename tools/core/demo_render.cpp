@@ -19,6 +19,7 @@
 #include "frontends/console/ansi.h"
 #include "tools/common/atomic_file.h"
 #include "tools/common/png.h"
+#include "tools/common/progress.h"
 #include "tools/core/video_export.h"
 
 namespace {
@@ -201,6 +202,9 @@ int main(int argc, char** argv) {
   }
   const uint32_t first = options.haveTime ? options.time : options.from;
   const uint32_t last = options.haveTime ? options.time : options.to;
+  // Drawn for a series of PNGs only: text output may share the terminal.
+  tools::ProgressBar progress((last - first) / options.step + 1);
+  uint64_t written = 0;
   for (uint64_t t = first; !options.video && t <= last; t += options.step) {
     const uint32_t timeMs = static_cast<uint32_t>(t);
     RenderFrame(timeMs);
@@ -231,7 +235,9 @@ int main(int argc, char** argv) {
       status = 1;
       break;
     }
+    if (!options.haveTime) progress.Update(++written);
   }
+  progress.Finish();
   // Lost ANSI output (a full disk, a closed pipe) fails the run; a failure
   // already reported is not reported twice.
   if (status == 0 && !tools::CloseStdout("demo_render")) status = 1;

@@ -673,11 +673,6 @@ std::string CheckVideoRequest(const VideoRequest& request) {
 }
 
 int ExportVideo(const VideoRequest& request, const RenderPicture& render) {
-  const std::string refusal = CheckVideoRequest(request);
-  if (!refusal.empty()) {
-    std::fprintf(stderr, "demo_render: %s\n", refusal.c_str());
-    return 2;
-  }
   av_log_set_level(AV_LOG_QUIET);   // failures are reported here, in one line
   // A missing track ends the program with the table's own line: before the
   // output is opened, so that no partial file is left behind.

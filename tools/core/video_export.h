@@ -31,7 +31,8 @@ std::string CheckVideoRequest(const VideoRequest& request);
 // time ms. Always called from one thread.
 using RenderPicture = std::function<void(uint32_t ms, uint8_t* rgb)>;
 
-// Frame i shows demo time from + round(i * 1000 / fps). The file appears
+// Carries out a request that CheckVideoRequest took. Frame i shows demo time
+// from + round(i * 1000 / fps). The file appears
 // under its name only when complete: Ctrl+C, SIGTERM or a failure leave
 // nothing. Failures go to standard error as one "demo_render: " line. The
 // program's exit status.
